@@ -1,0 +1,30 @@
+// Loading a whole file into memory for checksumming, with the messages the
+// tools give when that fails.
+#ifndef CORE_FILE_LOAD_H_
+#define CORE_FILE_LOAD_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Bytes of one file. Grows when needed and is never zero-filled.
+struct FileBuffer {
+  std::unique_ptr<unsigned char[]> bytes;
+  size_t capacity = 0;
+};
+
+// Makes `buffer` hold at least `size` bytes (contents not kept). Returns
+// 1 on success; 0 when the memory cannot be had.
+int FileBufferReserve(FileBuffer* buffer, size_t size);
+
+// Loads the whole regular file `path` into `buffer` and stores its length
+// in `length`. Returns 1 on success (an empty file has length 0). Returns 0
+// after one message on standard error naming `path`:
+//   "\nErr: Unable to open file %s\n" when it cannot be opened (or is not a
+//   regular file), "\nErr: File too large %s\n" when it holds 4 GiB or
+//   more, "\nErr: Unable to read file %s\n" when memory or the read fails.
+// After a failure `length` is unchanged and the buffer's bytes unspecified.
+int LoadFile(const std::string& path, FileBuffer* buffer, uint32_t* length);
+
+#endif  // CORE_FILE_LOAD_H_

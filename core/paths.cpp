@@ -1,0 +1,17 @@
+#include "core/paths.h"
+
+#include <cstdio>
+
+#include "core/platform.h"
+
+int PathFits(const std::string& path) {
+  if (path.size() <= PlatformMaxPathLength()) return 1;
+  std::fprintf(stderr, "\nErr: Path too long %s\n", path.c_str());
+  return 0;
+}
+
+int BuildPath(const char* directory, const char* name, std::string* path) {
+  path->assign(directory != nullptr ? directory : "");
+  path->append(name);
+  return PathFits(*path);
+}

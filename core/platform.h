@@ -1,0 +1,64 @@
+// The few operating-system services the tools need, behind one interface.
+//
+// Everything that differs between operating systems lives behind these
+// functions: the path separator and length limit, the current directory,
+// listing a folder by a wildcard pattern, testing for a name, creating a
+// folder, moving a file without ever replacing another, and opening a
+// regular file for reading. One implementation file per system provides
+// them; the build picks the one for the target.
+#ifndef CORE_PLATFORM_H_
+#define CORE_PLATFORM_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The character that separates folders in a path.
+char PlatformSeparator();
+
+// The longest path, in characters, that the tools build or accept.
+size_t PlatformMaxPathLength();
+
+// Stores the current directory, without a trailing separator, in `out`.
+// Returns 1 on success; 0 when it cannot be read, leaving `out` empty.
+int PlatformCurrentDirectory(std::string* out);
+
+// Lists the folder named by the directory part of `pathPattern` (everything
+// up to its last separator, or the current directory when there is none)
+// and keeps the names that the last component matches by the wildcard
+// rules of WildcardMatches. Only regular files are kept (after following
+// links); names beginning with "." are never kept. The whole listing is
+// taken before this returns, in the order in which the tools walk it.
+// Returns the number of names stored in `names` (which is cleared first);
+// 0 when nothing matched or the folder cannot be listed.
+size_t PlatformListDirectory(const std::string& pathPattern,
+                             std::vector<std::string>* names);
+
+// Returns 1 when anything (file, folder, link) carries the name `path`.
+int PlatformExists(const std::string& path);
+
+// Creates the folder `path`. Returns 1 on success, 0 on failure.
+int PlatformCreateFolder(const std::string& path);
+
+// Moves the file `from` to `to` in one step that fails when `to` exists.
+// An existing file is never replaced and a failed move leaves `from` where
+// it was. Returns 1 on success, 0 on failure.
+int PlatformMoveFile(const std::string& from, const std::string& to);
+
+// Opens `path` for reading if it is a regular file, without ever blocking
+// on a pipe or device that took its place. `textMode` asks for the
+// system's text translation where it has one. Returns the open stream, or
+// null when the file cannot be opened or is not a regular file.
+std::FILE* PlatformOpenForReading(const char* path, bool textMode);
+
+// Stores the size in bytes of the open file `file` in `size`. Returns 1 on
+// success; 0 on failure, leaving `size` unchanged.
+int PlatformFileSize(std::FILE* file, uint64_t* size);
+
+// Extra rules of this system for catalog-supplied file names: returns 1
+// when `name` must never be used as a file name here even though it holds
+// no path separator (for example a reserved device name), 0 otherwise.
+int PlatformNameIsReserved(const char* name);
+
+#endif  // CORE_PLATFORM_H_

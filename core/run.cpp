@@ -1,0 +1,175 @@
+#include "core/run.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/crc32.h"
+#include "core/paths.h"
+#include "core/patterns.h"
+#include "core/platform.h"
+
+namespace {
+
+// The system name and the joined pattern text are not paths; they keep
+// the tools' historic limit of 255 characters.
+const size_t kMaxArgumentText = 255;
+
+bool g_hasKeptSystemName = false;
+std::string g_keptSystemName;
+
+// Joins the patterns after "-d", each followed by one space, and builds the
+// list from them. Returns 0 when the text would be too long.
+int BuildListFromArguments(const ToolConfig& tool, int first, int argc,
+                           char** argv) {
+  std::string joined;
+  for (int i = first; i < argc; ++i) {
+    joined.append(argv[i]).push_back(' ');
+  }
+  if (joined.size() > kMaxArgumentText) return 0;
+  std::vector<char> text(joined.begin(), joined.end());
+  text.push_back('\0');
+  return BuildPatternList(text.data(), tool.echoPatternLine);
+}
+
+int WalkArguments(const ToolConfig& tool, int argc, char** argv,
+                  std::string* systemName) {
+  int flags = 0;
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (argument[0] == '-' && (argument[1] == 'd' || argument[1] == 'D')) {
+      flags |= RUN_DUMP;
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') return 0;
+      return BuildListFromArguments(tool, i + 1, argc, argv) ? flags : 0;
+    }
+    if (argument[0] == '-') return 0;
+    if (std::strlen(argument) > kMaxArgumentText) return 0;
+    systemName->assign(argument);
+    flags |= RUN_SYSTEM;
+  }
+  return flags;
+}
+
+// The working directory with its trailing separator, or false after a
+// message when it cannot be had.
+bool ReadWorkingDirectory(std::string* directory) {
+  if (!PlatformCurrentDirectory(directory)) {
+    std::fprintf(stderr, "\nErr: Unable to read the current directory\n");
+    return false;
+  }
+  // A root directory already ends with the separator.
+  if (directory->empty() || directory->back() != PlatformSeparator()) {
+    directory->push_back(PlatformSeparator());
+  }
+  return PathFits(*directory) != 0;
+}
+
+// Whether the extra "*.zip" walk would repeat what the patterns cover.
+bool PatternsCoverArchives() {
+  for (const std::string& pattern : PatternListEntries()) {
+    if (pattern.find("*.*") != std::string::npos ||
+        pattern.find("*.zip") != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void WalkPatterns(const ToolConfig& tool, const std::string& directory,
+                  int flags) {
+  // A copy: the per-file function may not change the list, but a copy
+  // makes the walk independent of it anyway.
+  std::vector<std::string> patterns = PatternListEntries();
+  for (const std::string& pattern : patterns) {
+    ScanDirectory(directory.c_str(), tool.perFile, pattern.c_str(), flags);
+  }
+  if (tool.extraZipPass && !PatternsCoverArchives()) {
+    ScanDirectory(directory.c_str(), tool.perFile, "*.zip", flags);
+  }
+}
+
+// Everything after a valid command line: load (rename mode), walk, unload.
+void RunValidCommandLine(const ToolConfig& tool, const std::string& directory,
+                         const std::string& systemName, int flags) {
+  Crc32InitTable();
+  uint32_t count = 0;
+  if ((flags & RUN_RENAME) && (flags & RUN_SYSTEM)) {
+    count = tool.loadCatalog(systemName.c_str());
+    if (count == 0) {
+      std::fputs("Error getting data.\n", stderr);
+      return;
+    }
+    std::fprintf(stderr, "%u files from %s.%s.\n\n", count,
+                 systemName.c_str(), tool.catalogExtension);
+  } else {
+    std::fputs("Dump mode\n\n", stderr);
+  }
+  if (flags & RUN_SCAN) WalkPatterns(tool, directory, flags);
+  if (count > 0) {
+    std::fputs("\nUnloading Data\n", stderr);
+    tool.clearCatalog();
+  }
+}
+
+}  // namespace
+
+void ShowUsage(const ToolConfig& tool) {
+  std::fputs("---------------------------------------------\n", stderr);
+  std::fputs(tool.usageLine2, stderr);
+  std::fputs("Options : uses [system].dat to rename\n", stderr);
+  std::fputs("          -d   Dump CRC info (make a dat)\n", stderr);
+  std::fputs(tool.usageLine5, stderr);
+  std::fputs(tool.usageLine6, stderr);
+}
+
+int ParseCommandLine(const ToolConfig& tool, int argc, char** argv,
+                     std::string* systemName) {
+  int flags = argc < 2 ? 0 : WalkArguments(tool, argc, argv, systemName);
+  if (flags == 0) {
+    ShowUsage(tool);
+    return 0;
+  }
+  flags |= RUN_SCAN;
+  if (!(flags & RUN_DUMP)) flags |= RUN_RENAME;
+  return flags;
+}
+
+int ScanDirectory(const char* directory, PerFileFunction perFile,
+                  const char* pattern, int flags) {
+  std::string pathPattern;
+  if (!BuildPath(directory, pattern, &pathPattern)) return 0;
+  std::vector<std::string> names;
+  if (PlatformListDirectory(pathPattern, &names) == 0) return 0;
+  int result = 1;
+  for (std::string& name : names) {
+    result = perFile(&name[0], directory, flags);
+  }
+  return result;
+}
+
+int RunTool(const ToolConfig& tool, int argc, char** argv) {
+  std::fputs(tool.banner, stderr);
+  std::string directory;
+  std::string systemName;
+  if (ReadWorkingDirectory(&directory)) {
+    int flags = ParseCommandLine(tool, argc, argv, &systemName);
+    if (flags != 0) RunValidCommandLine(tool, directory, systemName, flags);
+  }
+  FreePatternList();
+  FreeKeptSystemName();
+  return 0;
+}
+
+void KeepSystemName(const char* systemName) {
+  g_keptSystemName.assign(systemName);
+  g_hasKeptSystemName = true;
+}
+
+const char* KeptSystemName() {
+  return g_hasKeptSystemName ? g_keptSystemName.c_str() : nullptr;
+}
+
+void FreeKeptSystemName() {
+  g_keptSystemName.clear();
+  g_hasKeptSystemName = false;
+}

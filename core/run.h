@@ -1,0 +1,64 @@
+// The frame of a run, shared by both tools: banner, command line, catalog
+// load, the walk over the current directory, and the orderly end.
+#ifndef CORE_RUN_H_
+#define CORE_RUN_H_
+
+#include <cstdint>
+#include <string>
+
+// Bits of the run flags, passed unchanged to every per-file call.
+enum RunFlag {
+  RUN_DUMP = 0x1,    // "-d" with at least one pattern after it
+  RUN_RENAME = 0x2,  // a valid run that is not a dump
+  RUN_SCAN = 0x4,    // the run is valid
+  RUN_SYSTEM = 0x8,  // the command line names a system (catalog)
+};
+
+// A tool's per-file function. `foundName` is the bare name from the
+// listing and may be changed in place; `directory` ends with the path
+// separator, or is null when `foundName` is the whole path.
+typedef int (*PerFileFunction)(char* foundName, const char* directory,
+                               int flags);
+
+// What differs between the tools; everything else in a run is the same.
+struct ToolConfig {
+  const char* banner;            // first line on standard error
+  const char* usageLine2;        // "Usage   : ..." (ends with two line feeds)
+  const char* usageLine5;        // "\nEx: To rename ..."
+  const char* usageLine6;        // "    To make ..."
+  const char* catalogExtension;  // shown in the count line: "dat" or "crc"
+  // Loads the catalog of `systemName`; returns the number of entries.
+  uint32_t (*loadCatalog)(const char* systemName);
+  void (*clearCatalog)();  // empties the loaded catalog at the run's end
+  PerFileFunction perFile;
+  bool echoPatternLine;  // BuildPatternList writes the pattern line
+  bool extraZipPass;     // one more walk with "*.zip"
+};
+
+// Runs the tool and returns 0, the exit status of every run.
+int RunTool(const ToolConfig& tool, int argc, char** argv);
+
+// Parses the command line. Stores the system name in `systemName` and, for
+// "-d", builds the pattern list. Returns the run flags; 0 when the command
+// line is invalid, after the usage has been printed.
+int ParseCommandLine(const ToolConfig& tool, int argc, char** argv,
+                     std::string* systemName);
+
+// Prints the six usage lines to standard error.
+void ShowUsage(const ToolConfig& tool);
+
+// Lists `directory` followed by `pattern` and calls `perFile` for every
+// regular file found, in the platform's walk order. Returns the last
+// result of `perFile`, 1 when the listing found no file to pass on, or 0
+// when the listing failed or matched nothing.
+int ScanDirectory(const char* directory, PerFileFunction perFile,
+                  const char* pattern, int flags);
+
+// The kept copy of the system name, which names the folder that receives
+// identified files. The catalog reader keeps it; the run's end frees it.
+void KeepSystemName(const char* systemName);
+// Returns the kept copy, or null when none is kept.
+const char* KeptSystemName();
+void FreeKeptSystemName();
+
+#endif  // CORE_RUN_H_

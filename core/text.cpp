@@ -1,0 +1,71 @@
+#include "core/text.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsLineEndControl(unsigned char c) { return c >= 9 && c <= 13; }
+
+bool IsBlank(unsigned char c) { return c == ' ' || IsLineEndControl(c); }
+
+unsigned char FoldLower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a')
+                                : c;
+}
+
+// Value of `c` as a digit of `base`, or -1.
+int DigitValue(unsigned char c, int base) {
+  int value = -1;
+  if (c >= '0' && c <= '9') value = c - '0';
+  else if (c >= 'a' && c <= 'z') value = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'Z') value = c - 'A' + 10;
+  return value < base ? value : -1;
+}
+
+}  // namespace
+
+void TrimLineEnd(char* text) {
+  size_t length = std::strlen(text);
+  while (length > 1 &&
+         IsLineEndControl(static_cast<unsigned char>(text[length - 1]))) {
+    text[--length] = '\0';
+  }
+}
+
+int ExtensionMatches(const char* a, const char* b) {
+  int agreed = 0;
+  while (a[agreed] != '\0' && b[agreed] != '\0') {
+    if (FoldLower(static_cast<unsigned char>(a[agreed])) !=
+        FoldLower(static_cast<unsigned char>(b[agreed]))) {
+      return 0;
+    }
+    ++agreed;
+  }
+  return agreed;
+}
+
+char* FindExtension(char* name) { return std::strrchr(name, '.'); }
+
+const char* FindExtension(const char* name) { return std::strrchr(name, '.'); }
+
+uint32_t ParseUnsigned32(const char* text, int base) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (IsBlank(*p)) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = (*p++ == '-');
+  if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
+      DigitValue(p[2], 16) >= 0) {
+    p += 2;
+  }
+  uint64_t value = 0;
+  bool overflow = false;
+  for (int digit; (digit = DigitValue(*p, base)) >= 0; ++p) {
+    value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+    if (value > 0xFFFFFFFFu) {
+      overflow = true;
+      value = 0xFFFFFFFFu;  // keep the accumulator from wrapping
+    }
+  }
+  uint32_t result = overflow ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
+  return negative ? 0u - result : result;
+}

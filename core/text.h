@@ -1,0 +1,29 @@
+// Small text helpers shared by the catalog readers and the per-file code.
+#ifndef CORE_TEXT_H_
+#define CORE_TEXT_H_
+
+#include <cstdint>
+
+// Removes trailing control characters (codes 9 to 13) from `text` in place,
+// stopping at the first other character. Spaces stay. The first character
+// is never removed, so texts of length 0 or 1 are left as they are.
+void TrimLineEnd(char* text);
+
+// Returns the number of leading characters in which `a` and `b` agree
+// without regard to ASCII letter case, that is the length of the shorter
+// one; 0 when they differ within that length or either is empty.
+int ExtensionMatches(const char* a, const char* b);
+
+// Returns a pointer to the extension of `name` (its last ".", included),
+// or null when the name holds no ".".
+char* FindExtension(char* name);
+const char* FindExtension(const char* name);
+
+// Converts a number as strtoul does, for base 10 or 16, but in 32 bits:
+// leading white space skipped, an optional sign, for base 16 an optional
+// "0x", digits up to the first non-digit. No digits gives 0; a value too
+// large for 32 bits gives 0xFFFFFFFF; a "-" sign then negates the result
+// modulo 2^32.
+uint32_t ParseUnsigned32(const char* text, int base);
+
+#endif  // CORE_TEXT_H_

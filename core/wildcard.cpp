@@ -1,0 +1,49 @@
+#include "core/wildcard.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+char FoldCase(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Classic greedy match with one backtrack point: on a mismatch after a
+// "*", let that star swallow one more character and retry. Linear in
+// practice and never recursive, so long hostile names cannot blow the stack.
+bool MatchPlain(const char* pattern, const char* name) {
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*name != '\0') {
+    if (*pattern == '*') {
+      star = pattern++;
+      resume = name;
+    } else if (*pattern == '?' ||
+               (*pattern != '\0' && FoldCase(*pattern) == FoldCase(*name))) {
+      ++pattern;
+      ++name;
+    } else if (star != nullptr) {
+      pattern = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') ++pattern;
+  return *pattern == '\0';
+}
+
+}  // namespace
+
+bool WildcardMatches(const char* pattern, const char* name) {
+  if (MatchPlain(pattern, name)) return true;
+  // "game.*" also finds "game", and "*.*" finds names without a dot.
+  size_t length = std::strlen(pattern);
+  if (length >= 2 && std::strcmp(pattern + length - 2, ".*") == 0 &&
+      std::strchr(name, '.') == nullptr) {
+    std::string stem(pattern, length - 2);
+    return MatchPlain(stem.c_str(), name);
+  }
+  return false;
+}

@@ -1,0 +1,11 @@
+// Wildcard matching of file names as the Windows directory listing does it.
+#ifndef CORE_WILDCARD_H_
+#define CORE_WILDCARD_H_
+
+// Returns true when `name` matches `pattern`: "*" stands for any run of
+// characters (also none), "?" for exactly one character, and ASCII letters
+// match without regard to case. A pattern ending in ".*" also matches a
+// name that holds no "." at all, so "*.*" matches every name.
+bool WildcardMatches(const char* pattern, const char* name);
+
+#endif  // CORE_WILDCARD_H_

@@ -1,0 +1,110 @@
+#include "romtool/dat_reader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core/catalog.h"
+#include "core/patterns.h"
+#include "core/platform.h"
+#include "core/run.h"
+#include "core/text.h"
+
+namespace {
+
+// Lines are read in pieces of at most 999 bytes; the rest of a longer line
+// comes back as a line of its own.
+const int kLineBuffer = 1000;
+const unsigned char kFieldMark = 0xAC;  // the not sign of Windows-1252
+
+struct StreamCloser {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using Stream = std::unique_ptr<std::FILE, StreamCloser>;
+
+bool IsFieldSeparator(char c) {
+  return static_cast<unsigned char>(c) == kFieldMark || c == '\r' || c == '\n';
+}
+
+// Splits `text` at runs of field separators, as strtok would, and returns
+// the non-empty fields in order.
+int SplitFields(char* text, char* fields[], int maxFields) {
+  int count = 0;
+  char* p = text;
+  while (count < maxFields) {
+    while (*p != '\0' && IsFieldSeparator(*p)) ++p;
+    if (*p == '\0') break;
+    fields[count++] = p;
+    while (*p != '\0' && !IsFieldSeparator(*p)) ++p;
+    if (*p == '\0') break;
+    *p++ = '\0';
+  }
+  return count;
+}
+
+// A field record: name in field 2, CRC in field 6. Lines with fewer fields
+// yield no entry.
+bool ParseFieldRecord(char* line, RomEntry* entry) {
+  char* fields[6];
+  if (SplitFields(line + 1, fields, 6) < 6) return false;
+  entry->crc = ParseUnsigned32(fields[5], 16);
+  CatalogSetName(entry->name, fields[1], std::strlen(fields[1]));
+  return true;
+}
+
+// A plain record: the CRC before the first space, the name after it.
+bool ParsePlainRecord(char* line, RomEntry* entry) {
+  char* space = std::strchr(line, ' ');
+  if (space == nullptr) return false;
+  *space = '\0';
+  char* name = space + 1;
+  TrimLineEnd(name);
+  entry->crc = ParseUnsigned32(line, 16);
+  CatalogSetName(entry->name, name, std::strlen(name));
+  return true;
+}
+
+bool ParseRecord(char* line, RomEntry* entry) {
+  entry->taken = 0;
+  if (static_cast<unsigned char>(line[0]) == kFieldMark) {
+    return ParseFieldRecord(line, entry);
+  }
+  return ParsePlainRecord(line, entry);
+}
+
+// Handles line 1. A sectioned file is read up to its "[GAMES]" line.
+void ReadHeader(char* line, std::FILE* stream) {
+  if (line[0] == '[') {
+    if (!PatternListExists()) {
+      char everything[] = "*.*";
+      BuildPatternList(everything, true);
+    }
+    TrimLineEnd(line);
+    while (std::strcmp(line, "[GAMES]") != 0) {
+      if (std::fgets(line, kLineBuffer, stream) == nullptr) return;
+      TrimLineEnd(line);
+    }
+  } else if (!PatternListExists()) {
+    BuildPatternList(line, true);
+  }
+}
+
+}  // namespace
+
+uint32_t LoadRomCatalog(const char* systemName) {
+  KeepSystemName(systemName);
+  std::string fileName = std::string(systemName) + ".dat";
+  Stream stream(PlatformOpenForReading(fileName.c_str(), true));
+  if (!stream) return 0;
+  CatalogReserve<RomEntry>(1000);
+  char line[kLineBuffer];
+  if (std::fgets(line, kLineBuffer, stream.get()) == nullptr) return 0;
+  ReadHeader(line, stream.get());
+  uint32_t count = 0;
+  while (std::fgets(line, kLineBuffer, stream.get()) != nullptr) {
+    RomEntry entry;
+    if (ParseRecord(line, &entry) && CatalogAppend(entry)) ++count;
+  }
+  return count;
+}

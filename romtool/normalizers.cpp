@@ -1,0 +1,124 @@
+#include "romtool/normalizers.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+const uint32_t kSmdHeader = 512;
+const uint32_t kSmdBlock = 16384;
+
+struct NamedType {
+  const char* text;
+  int type;
+};
+
+const NamedType kTypesByExtension[] = {
+    {"a78", ROMTYPE_A78}, {"fig", ROMTYPE_SNES_COPIER},
+    {"lnx", ROMTYPE_LYNX}, {"lyx", ROMTYPE_LYNX},
+    {"nes", ROMTYPE_NES},  {"swc", ROMTYPE_SNES_COPIER},
+    {"smd", ROMTYPE_SMD},
+};
+
+uint32_t NormalizeNothing(unsigned char*, uint32_t*) { return 0; }
+
+uint32_t NormalizeWhole(unsigned char*, uint32_t* lengthInOut) {
+  uint32_t total = *lengthInOut;
+  *lengthInOut = 0;
+  return total;
+}
+
+// A fixed header whose contents are not examined. A shorter image gives a
+// wrapped count, which selects nothing.
+template <uint32_t kHeader>
+uint32_t NormalizeFixedHeader(unsigned char*, uint32_t* lengthInOut) {
+  uint32_t total = *lengthInOut;
+  *lengthInOut = kHeader;
+  return total - kHeader;
+}
+
+// Lynx: 65536 bytes per unit of header byte 5 (the high byte of the bank-0
+// page size), after the 64-byte header. An image that does not hold what
+// its header claims is not identified.
+uint32_t NormalizeLynx(unsigned char* image, uint32_t* lengthInOut) {
+  const uint32_t kHeader = 64;
+  uint32_t total = *lengthInOut;
+  *lengthInOut = kHeader;
+  if (total < 6) return 0;
+  uint32_t count = static_cast<uint32_t>(image[5]) << 16;
+  if (total < kHeader || count > total - kHeader) return 0;
+  return count;
+}
+
+uint32_t NormalizeSmd(unsigned char* image, uint32_t* lengthInOut) {
+  uint32_t total = *lengthInOut;
+  if (!DeinterleaveSmd(image, total)) return 0;
+  *lengthInOut = kSmdHeader;
+  return total - kSmdHeader;
+}
+
+// Super Nintendo copier images: whole 8 KiB units, with or without one
+// 512-byte header in front; any other size is not identified.
+uint32_t NormalizeSnesCopier(unsigned char*, uint32_t* lengthInOut) {
+  uint32_t total = *lengthInOut;
+  uint32_t remainder = total & 0x1FFFu;
+  if (remainder == 512) {
+    *lengthInOut = 512;
+    return total - 512;
+  }
+  *lengthInOut = remainder;
+  return remainder == 0 ? total : 0;
+}
+
+unsigned char FoldLower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a')
+                                : c;
+}
+
+}  // namespace
+
+const HeaderNormalizer kHeaderNormalizers[8] = {
+    NormalizeNothing,          NormalizeWhole,      NormalizeFixedHeader<128>,
+    NormalizeLynx,             NormalizeFixedHeader<16>, NormalizeWhole,
+    NormalizeSmd,              NormalizeSnesCopier,
+};
+
+int RomTypeFromExtension(char* extension) {
+  char* text = extension;
+  if (*text == '*') ++text;
+  if (*text == '.') ++text;
+  for (char* p = text; *p != '\0'; ++p) {
+    *p = static_cast<char>(FoldLower(static_cast<unsigned char>(*p)));
+  }
+  for (const NamedType& known : kTypesByExtension) {
+    if (std::strcmp(text, known.text) == 0) return known.type;
+  }
+  return ROMTYPE_PLAIN;
+}
+
+bool DeinterleaveSmd(unsigned char* image, uint32_t length) {
+  if (length < 10 || image[1] != 0x03 || image[8] != 0xAA ||
+      image[9] != 0xBB) {
+    return false;
+  }
+  uint32_t blocks = image[0];
+  // Refuse an image that does not hold every block its header counts.
+  if (blocks > 0 &&
+      (length < kSmdHeader || blocks > (length - kSmdHeader) / kSmdBlock)) {
+    return false;
+  }
+  std::unique_ptr<unsigned char[]> scratch(new (std::nothrow)
+                                               unsigned char[kSmdBlock]);
+  if (!scratch) return false;
+  const uint32_t half = kSmdBlock / 2;
+  for (uint32_t i = 0; i < blocks; ++i) {
+    unsigned char* block = image + kSmdHeader + kSmdBlock * i;
+    for (uint32_t k = 0; k < half; ++k) {
+      scratch[2 * k] = block[half + k];
+      scratch[2 * k + 1] = block[k];
+    }
+    std::memcpy(block, scratch.get(), kSmdBlock);
+  }
+  return true;
+}

@@ -1,0 +1,40 @@
+// Header normalizers: which bytes of a cartridge image are checksummed, so
+// that one game gives one CRC-32 whatever copier header a dump carries.
+#ifndef ROMTOOL_NORMALIZERS_H_
+#define ROMTOOL_NORMALIZERS_H_
+
+#include <cstdint>
+
+enum RomType {
+  ROMTYPE_NONE = 0,         // nothing is checksummed
+  ROMTYPE_PLAIN = 1,        // the whole image
+  ROMTYPE_A78 = 2,          // Atari 7800: after a 128-byte header
+  ROMTYPE_LYNX = 3,         // Atari Lynx: the size its 64-byte header gives
+  ROMTYPE_NES = 4,          // after a 16-byte header
+  ROMTYPE_SMD = 6,          // interleaved Genesis: de-interleaved, then 512
+  ROMTYPE_SNES_COPIER = 7,  // by the size modulo 8192
+};
+
+// Returns the RomType for a file extension such as ".SMD", "*.smd" or
+// "smd". Lowers the ASCII letters of `extension` in place (after an
+// optional leading "*" and "."). Unknown extensions give ROMTYPE_PLAIN.
+int RomTypeFromExtension(char* extension);
+
+// A normalizer gets the whole image and, in `*lengthInOut`, its length T.
+// It returns the number of bytes to checksum and leaves their start offset
+// in `*lengthInOut`. The range never reaches past T, except that a start
+// and count whose 32-bit sum wraps select nothing (see Crc32Compute). It
+// may rewrite the image in place but never changes its length.
+typedef uint32_t (*HeaderNormalizer)(unsigned char* image,
+                                     uint32_t* lengthInOut);
+
+// The normalizer of each RomType, indexed 0 to 7.
+extern const HeaderNormalizer kHeaderNormalizers[8];
+
+// Converts an interleaved Genesis image in place when it carries the
+// copier signature (byte 1 = 0x03, byte 8 = 0xAA, byte 9 = 0xBB) and holds
+// every 16 KiB block that byte 0 counts. Returns true when converted;
+// false, with the image untouched, otherwise.
+bool DeinterleaveSmd(unsigned char* image, uint32_t length);
+
+#endif  // ROMTOOL_NORMALIZERS_H_
