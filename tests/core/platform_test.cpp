@@ -1,0 +1,162 @@
+#include "core/platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/wildcard.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::ScopedTempDir;
+using testsupport::WriteFile;
+
+struct WildcardCase {
+  const char* pattern;
+  const char* name;
+  bool matches;
+};
+
+TEST(WildcardTest, FollowsTheWindowsListingRules) {
+  const WildcardCase cases[] = {
+      {"*.a26", "pacman.a26", true},
+      {"*.a26", "PACMAN.A26", true},
+      {"*.A26", "pacman.a26", true},
+      {"*.a26", "pacman.a260", false},
+      {"*.a26", "pacman.a2", false},
+      {"*.a26", ".a26", true},
+      {"*", "anything.at.all", true},
+      {"*", "", true},
+      {"?.bin", "a.bin", true},
+      {"?.bin", "ab.bin", false},
+      {"?.bin", ".bin", false},
+      {"game*.a26", "game1.a26", true},
+      {"game*.a26", "Game.a26", true},
+      {"game*.a26", "agame.a26", false},
+      {"*.*", "README", true},       // ".*" also matches names without "."
+      {"*.*", "a.b", true},
+      {"game.*", "game", true},
+      {"game.*", "games", false},
+      {"*.zip", "roms.ZIP", true},
+      {"*a*b*c", "xaxbxc", true},
+      {"*a*b*c", "xaxbxcx", false},
+      {"\xE9*", "\xE9t\xE9", true},
+      {"\xE9*", "\xC9t\xE9", false},  // only ASCII letters fold
+  };
+  for (const WildcardCase& c : cases) {
+    EXPECT_EQ(WildcardMatches(c.pattern, c.name), c.matches)
+        << c.pattern << " vs " << c.name;
+  }
+}
+
+class PlatformTest : public testing::Test {
+ protected:
+  std::vector<std::string> List(const std::string& pattern) {
+    std::vector<std::string> names;
+    PlatformListDirectory(dir_.path() + "/" + pattern, &names);
+    return names;
+  }
+  void Touch(const std::string& name, const std::string& bytes = "x") {
+    WriteFile(dir_.Join(name), bytes);
+  }
+
+  ScopedTempDir dir_;
+};
+
+TEST_F(PlatformTest, ListsOnlyRegularFilesInCaseFoldedOrder) {
+  for (const char* name : {"b.a26", "A.a26", "a.A26", "C.a26", "_x.a26",
+                           ".hidden.a26", "z.bin"}) {
+    Touch(name);
+  }
+  testsupport::MakeFolder(dir_.Join("folder.a26"));
+  ASSERT_EQ(mkfifo(dir_.Join("pipe.a26").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("missing", dir_.Join("dangling.a26").c_str()), 0);
+  ASSERT_EQ(symlink("z.bin", dir_.Join("link.a26").c_str()), 0);
+  // "_" (0x5F) sorts after the upper-case letters, as in a folded order.
+  std::vector<std::string> expected = {"A.a26", "a.A26", "b.a26", "C.a26",
+                                       "link.a26", "_x.a26"};
+  EXPECT_EQ(List("*.a26"), expected);
+}
+
+TEST_F(PlatformTest, ListingSortsTiesByRawBytes) {
+  Touch("abc.bin");
+  Touch("ABC.bin");
+  Touch("Abc.bin");
+  std::vector<std::string> expected = {"ABC.bin", "Abc.bin", "abc.bin"};
+  EXPECT_EQ(List("*.BIN"), expected);
+}
+
+TEST_F(PlatformTest, ListingOfNothingOrOfAMissingFolderIsEmpty) {
+  Touch("a.bin");
+  EXPECT_TRUE(List("*.a26").empty());
+  EXPECT_TRUE(List("missing/*.a26").empty());
+  std::vector<std::string> names = {"stale"};
+  EXPECT_EQ(PlatformListDirectory(dir_.path() + "/*.a26", &names), 0u);
+  EXPECT_TRUE(names.empty());
+}
+
+TEST_F(PlatformTest, MoveNeverReplacesAnExistingFile) {
+  Touch("source.bin", "source");
+  Touch("target.bin", "target");
+  EXPECT_EQ(PlatformMoveFile(dir_.Join("source.bin"), dir_.Join("target.bin")),
+            0);
+  EXPECT_EQ(ReadFile(dir_.Join("source.bin")), "source");
+  EXPECT_EQ(ReadFile(dir_.Join("target.bin")), "target");
+}
+
+TEST_F(PlatformTest, MoveIntoAFolderUnderANewName) {
+  Touch("source.bin", "source");
+  testsupport::MakeFolder(dir_.Join("sorted"));
+  EXPECT_EQ(PlatformMoveFile(dir_.Join("source.bin"),
+                             dir_.Join("sorted/Game.bin")),
+            1);
+  EXPECT_FALSE(testsupport::PathExists(dir_.Join("source.bin")));
+  EXPECT_EQ(ReadFile(dir_.Join("sorted/Game.bin")), "source");
+}
+
+TEST_F(PlatformTest, MoveFailsWhenTheFolderIsMissingOrAFile) {
+  Touch("source.bin", "source");
+  Touch("plain", "plain");
+  EXPECT_EQ(PlatformMoveFile(dir_.Join("source.bin"), dir_.Join("no/x.bin")),
+            0);
+  EXPECT_EQ(PlatformMoveFile(dir_.Join("source.bin"), dir_.Join("plain/x")),
+            0);
+  EXPECT_EQ(ReadFile(dir_.Join("source.bin")), "source");
+}
+
+TEST_F(PlatformTest, ExistsCountsAnyKindOfName) {
+  Touch("file");
+  testsupport::MakeFolder(dir_.Join("folder"));
+  ASSERT_EQ(symlink("missing", dir_.Join("dangling").c_str()), 0);
+  EXPECT_EQ(PlatformExists(dir_.Join("file")), 1);
+  EXPECT_EQ(PlatformExists(dir_.Join("folder")), 1);
+  EXPECT_EQ(PlatformExists(dir_.Join("dangling")), 1);
+  EXPECT_EQ(PlatformExists(dir_.Join("none")), 0);
+  EXPECT_EQ(PlatformCreateFolder(dir_.Join("new")), 1);
+  EXPECT_EQ(PlatformCreateFolder(dir_.Join("new")), 0);
+}
+
+TEST_F(PlatformTest, OpenRefusesWhatIsNotARegularFileWithoutBlocking) {
+  Touch("file", "bytes");
+  ASSERT_EQ(mkfifo(dir_.Join("pipe").c_str(), 0600), 0);
+  testsupport::MakeFolder(dir_.Join("folder"));
+  EXPECT_EQ(PlatformOpenForReading(dir_.Join("pipe").c_str(), false), nullptr);
+  EXPECT_EQ(PlatformOpenForReading(dir_.Join("folder").c_str(), false),
+            nullptr);
+  EXPECT_EQ(PlatformOpenForReading(dir_.Join("none").c_str(), false), nullptr);
+  std::FILE* file = PlatformOpenForReading(dir_.Join("file").c_str(), false);
+  ASSERT_NE(file, nullptr);
+  uint64_t size = 0;
+  EXPECT_EQ(PlatformFileSize(file, &size), 1);
+  EXPECT_EQ(size, 5u);
+  std::fclose(file);
+}
+
+}  // namespace
