@@ -1,0 +1,35 @@
+# Shared by the scripts of this folder: installing what is missing and
+# building. Source it; do not run it.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Installs the Debian/Ubuntu packages among "$@" that are not installed.
+ensure_packages() {
+  local missing=()
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
+        grep -q 'install ok installed'; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -q >&2
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}" >&2
+}
+
+# What building and testing need.
+ensure_build_packages() {
+  ensure_packages cmake make g++ zlib1g-dev libgtest-dev
+}
+
+# Configures and builds into the folder $1 with the extra CMake options
+# that follow.
+build_into() {
+  local build_dir="$1"
+  shift
+  cmake -S "$ROOT" -B "$build_dir" "$@" >/dev/null
+  cmake --build "$build_dir" -j "$(nproc)"
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs the whole test suite.
+#   scripts/test.sh              the normal build, in build/
+#   scripts/test.sh --sanitize   with AddressSanitizer and UBSan, in build-asan/
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+build_dir="$ROOT/build"
+options=(-DSORTERS_WERROR=ON)
+if [ "${1:-}" = "--sanitize" ]; then
+  build_dir="$ROOT/build-asan"
+  options+=(-DSORTERS_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+  # Any sanitizer report fails the test that caused it.
+  export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
+  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+fi
+
+ensure_build_packages
+build_into "$build_dir" "${options[@]}"
+cd "$build_dir"
+ctest --output-on-failure -j "$(nproc)"
