@@ -1,0 +1,393 @@
+#include "romtool/zip_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "core/platform.h"
+
+const char kZipFilesystemCorrupt[] =
+    "Your filesystem seems to be corrupt, please check it";
+const char kZipCorrupt[] = "The zipfile seems to be corrupt, please check it";
+const char kZipUnsupported[] =
+    "The format of this zipfile is not supported, please recompress it";
+
+namespace {
+
+// A failure of ZipOpen that prints nothing (memory ran out).
+const char kNoReport[] = "";
+
+const uint32_t kEndRecordSize = 22;
+const uint32_t kEntryFixedSize = 46;
+const uint32_t kLocalHeaderSize = 30;
+const uint32_t kFirstWindow = 1024;
+// Every position is handed to fseek as a signed 32-bit value.
+const uint64_t kLargestArchive = 0x7FFFFFFF;
+// Deflate never turns one input byte into more than 1032 output bytes.
+const uint64_t kDeflateMaxRatio = 1032;
+const uint32_t kInflatePiece = 16384;
+
+// Reads little-endian numbers from bytes held in memory. Each read checks
+// the bytes against `size` first; a read that would pass it yields 0 and
+// clears `ok`, so a decoder can check once after a run of reads.
+struct ByteCursor {
+  const unsigned char* data;
+  uint32_t size;
+  uint32_t pos;
+  bool ok;
+};
+
+uint32_t TakeLittleEndian(ByteCursor* cursor, uint32_t width) {
+  if (!cursor->ok || cursor->pos > cursor->size ||
+      width > cursor->size - cursor->pos) {
+    cursor->ok = false;
+    return 0;
+  }
+  uint32_t value = 0;
+  for (uint32_t i = 0; i < width; ++i) {
+    value |= static_cast<uint32_t>(cursor->data[cursor->pos + i]) << (8 * i);
+  }
+  cursor->pos += width;
+  return value;
+}
+
+uint8_t TakeU8(ByteCursor* cursor) {
+  return static_cast<uint8_t>(TakeLittleEndian(cursor, 1));
+}
+uint16_t TakeU16(ByteCursor* cursor) {
+  return static_cast<uint16_t>(TakeLittleEndian(cursor, 2));
+}
+uint32_t TakeU32(ByteCursor* cursor) { return TakeLittleEndian(cursor, 4); }
+
+// Positions are checked against the file length before they get here, so
+// they always fit a long.
+int SeekTo(std::FILE* stream, uint64_t offset) {
+  if (offset > kLargestArchive) return 0;
+  return std::fseek(stream, static_cast<long>(offset), SEEK_SET) == 0;
+}
+
+// Reads exactly `count` bytes; a block of 0 bytes counts as not delivered.
+int ReadBlock(std::FILE* stream, unsigned char* block, uint32_t count) {
+  return count > 0 && std::fread(block, 1, count, stream) == count;
+}
+
+void ReleaseArchive(ZipArchive* archive) {
+  if (archive->stream != nullptr) std::fclose(archive->stream);
+  delete archive;
+}
+
+struct ArchiveReleaser {
+  void operator()(ZipArchive* archive) const { ReleaseArchive(archive); }
+};
+using OwnedArchive = std::unique_ptr<ZipArchive, ArchiveReleaser>;
+
+// Searches `window` from its end for the signature that still leaves a
+// whole end record before the end. Returns 1 and its index in `found`.
+int FindSignature(const unsigned char* window, uint32_t length,
+                  uint32_t* found) {
+  if (length < kEndRecordSize) return 0;
+  for (uint32_t i = length - kEndRecordSize + 1; i-- > 0;) {
+    if (window[i] == 0x50 && window[i + 1] == 0x4B && window[i + 2] == 0x05 &&
+        window[i + 3] == 0x06) {
+      *found = i;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// Searches the last `window` bytes of the file. Returns 1 and copies the
+// end record (with everything after it) when found; 0 when not found or
+// the window could not be read, which leaves `endRecord` empty.
+int SearchWindow(ZipArchive* archive, uint32_t window) {
+  std::unique_ptr<unsigned char[]> bytes(new (std::nothrow)
+                                             unsigned char[window]);
+  if (!bytes || !SeekTo(archive->stream, archive->fileLength - window) ||
+      !ReadBlock(archive->stream, bytes.get(), window)) {
+    return 0;
+  }
+  uint32_t found = 0;
+  if (!FindSignature(bytes.get(), window, &found)) return 0;
+  uint32_t length = window - found;
+  archive->endRecord.reset(new (std::nothrow) unsigned char[length]);
+  if (!archive->endRecord) return 0;
+  std::copy(bytes.get() + found, bytes.get() + window,
+            archive->endRecord.get());
+  archive->endRecordLength = length;
+  return 1;
+}
+
+// Most archives carry no comment, so the end record lies in the last KiB;
+// the window doubles only for long comments, up to the whole file.
+// Returns 0 when the end record is in `endRecord`, -1 otherwise.
+int ZipFindEndRecord(ZipArchive* archive) {
+  uint64_t window = kFirstWindow;
+  for (;;) {
+    window = std::min<uint64_t>(window, archive->fileLength);
+    if (SearchWindow(archive, static_cast<uint32_t>(window))) return 0;
+    if (window >= archive->fileLength) return -1;
+    window *= 2;
+  }
+}
+
+// Opens the file and takes its length. Returns null, or the reason to
+// report.
+const char* OpenArchiveFile(ZipArchive* archive) {
+  archive->stream = PlatformOpenForReading(archive->archiveName.c_str(), false);
+  if (archive->stream == nullptr) return kZipFilesystemCorrupt;
+  uint64_t size = 0;
+  if (!PlatformFileSize(archive->stream, &size)) return kZipFilesystemCorrupt;
+  if (size == 0) return kZipCorrupt;
+  if (size > kLargestArchive) return kZipUnsupported;
+  archive->fileLength = static_cast<uint32_t>(size);
+  return nullptr;
+}
+
+// Finds and decodes the end record. Returns null, or the reason to report.
+const char* LoadEndRecord(ZipArchive* archive) {
+  if (ZipFindEndRecord(archive) != 0) return kZipCorrupt;
+  ByteCursor cursor = {archive->endRecord.get(), archive->endRecordLength, 0,
+                       true};
+  archive->endSignature = TakeU32(&cursor);
+  archive->diskNumber = TakeU16(&cursor);
+  archive->centralDirDisk = TakeU16(&cursor);
+  archive->diskEntries = TakeU16(&cursor);
+  archive->totalEntries = TakeU16(&cursor);
+  archive->centralDirSize = TakeU32(&cursor);
+  archive->centralDirOffset = TakeU32(&cursor);
+  archive->archiveCommentLength = TakeU16(&cursor);
+  if (!cursor.ok) return kZipCorrupt;
+  // The comment may be cut short by the end of the file; it is never read.
+  archive->archiveComment = archive->endRecord.get() + kEndRecordSize;
+  if (archive->diskNumber != archive->centralDirDisk ||
+      archive->diskEntries != archive->totalEntries ||
+      archive->totalEntries == 0) {
+    return kZipUnsupported;
+  }
+  return nullptr;
+}
+
+// Reads the whole central directory into memory with one read. Its place
+// is checked against the file first, so a damaged end record never makes
+// us allocate more than the file holds. Returns null, or the reason.
+const char* LoadCentralDirectory(ZipArchive* archive) {
+  uint64_t end = static_cast<uint64_t>(archive->centralDirOffset) +
+                 archive->centralDirSize;
+  if (archive->centralDirSize == 0 || end > archive->fileLength ||
+      !SeekTo(archive->stream, archive->centralDirOffset)) {
+    return kZipCorrupt;
+  }
+  archive->centralDir.reset(new (std::nothrow)
+                                unsigned char[archive->centralDirSize]);
+  if (!archive->centralDir) return kNoReport;
+  if (!ReadBlock(archive->stream, archive->centralDir.get(),
+                 archive->centralDirSize)) {
+    return kZipCorrupt;
+  }
+  archive->centralDirPos = 0;
+  return nullptr;
+}
+
+void DecodeEntryFields(ByteCursor* cursor, ZipEntry* entry) {
+  entry->signature = TakeU32(cursor);
+  entry->versionMadeBy = TakeU8(cursor);
+  entry->hostSystem = TakeU8(cursor);
+  entry->versionNeeded = TakeU8(cursor);
+  entry->systemNeeded = TakeU8(cursor);
+  entry->bitFlags = TakeU16(cursor);
+  entry->method = TakeU16(cursor);
+  entry->modTime = TakeU16(cursor);
+  entry->modDate = TakeU16(cursor);
+  entry->crc32 = TakeU32(cursor);
+  entry->compressedSize = TakeU32(cursor);
+  entry->uncompressedSize = TakeU32(cursor);
+  entry->fileNameLength = TakeU16(cursor);
+  entry->extraLength = TakeU16(cursor);
+  entry->fileCommentLength = TakeU16(cursor);
+  entry->diskStart = TakeU16(cursor);
+  entry->internalAttributes = TakeU16(cursor);
+  entry->externalAttributes = TakeU32(cursor);
+  entry->localHeaderOffset = TakeU32(cursor);
+}
+
+// Finds where the member's data starts from its local header, whose own
+// name and extra lengths may differ from the directory's. Returns 0 and
+// the position in `dataOffset`, or -1 after a report.
+int ZipLocateData(ZipArchive* archive, const ZipEntry* entry,
+                  uint64_t* dataOffset) {
+  unsigned char header[kLocalHeaderSize];
+  if (entry->localHeaderOffset > archive->fileLength ||
+      kLocalHeaderSize > archive->fileLength - entry->localHeaderOffset ||
+      !SeekTo(archive->stream, entry->localHeaderOffset) ||
+      !ReadBlock(archive->stream, header, kLocalHeaderSize)) {
+    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    return -1;
+  }
+  ByteCursor cursor = {header, kLocalHeaderSize, 26, true};
+  uint16_t nameLength = TakeU16(&cursor);
+  uint16_t extraLength = TakeU16(&cursor);
+  *dataOffset = static_cast<uint64_t>(entry->localHeaderOffset) +
+                kLocalHeaderSize + nameLength + extraLength;
+  return 0;
+}
+
+// Locates the member's data, makes sure `compressedSize` bytes of it lie
+// within the file, positions the stream there and grows `buffer` to the
+// uncompressed size. Returns 0, or the read's failure result.
+int PrepareMemberRead(ZipArchive* archive, const ZipEntry* entry,
+                      FileBuffer* buffer) {
+  uint64_t dataOffset = 0;
+  if (ZipLocateData(archive, entry, &dataOffset) != 0) return -1;
+  if (dataOffset + entry->compressedSize > archive->fileLength) {
+    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    return -3;
+  }
+  if (!SeekTo(archive->stream, dataOffset)) {
+    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    return -1;
+  }
+  if (!FileBufferReserve(buffer, entry->uncompressedSize)) return -4;
+  return 0;
+}
+
+// Feeds the member's compressed bytes to `inflater` in pieces until the
+// deflate stream ends, an error comes up, or the bytes run out. `remaining`
+// counts the bytes not yet read. Returns inflate's last result.
+int InflatePieces(z_stream* inflater, std::FILE* stream, unsigned char* input,
+                  uint32_t* remaining) {
+  int status = Z_BUF_ERROR;
+  while (*remaining > 0) {
+    uint32_t wanted = std::min(*remaining, kInflatePiece);
+    uint32_t got = static_cast<uint32_t>(std::fread(input, 1, wanted, stream));
+    // Nothing read means no progress is possible: stop rather than spin.
+    if (got == 0) return Z_BUF_ERROR;
+    *remaining -= got;
+    inflater->next_in = input;
+    inflater->avail_in = got;
+    if (*remaining == 0) {
+      // zlib may want to look one byte past the data to see the stream's
+      // end; give it a defined byte rather than whatever the buffer held.
+      input[got] = 0;
+      inflater->avail_in = got + 1;
+    }
+    status = inflate(inflater, Z_NO_FLUSH);
+    if (status != Z_OK) return status;
+  }
+  return status;
+}
+
+// Inflates exactly `compressedSize` bytes of raw deflate data from the
+// stream's position into exactly `uncompressedSize` bytes of `output`.
+// Returns 0 on success, -1 otherwise. Prints nothing.
+int ZipInflateMember(std::FILE* stream, uint32_t compressedSize,
+                     unsigned char* output, uint32_t uncompressedSize) {
+  z_stream inflater = {};
+  inflater.next_in = Z_NULL;
+  inflater.avail_in = 0;
+  inflater.next_out = output;
+  inflater.avail_out = uncompressedSize;
+  if (inflateInit2(&inflater, -15) != Z_OK) return -1;
+  std::unique_ptr<unsigned char[]> input(new (std::nothrow)
+                                             unsigned char[kInflatePiece + 1]);
+  uint32_t remaining = compressedSize;
+  int status = Z_BUF_ERROR;
+  if (input && remaining > 0) {
+    status = InflatePieces(&inflater, stream, input.get(), &remaining);
+  }
+  int ended = inflateEnd(&inflater);
+  int exact = inflater.avail_out == 0 && remaining == 0;
+  return status == Z_STREAM_END && ended == Z_OK && exact ? 0 : -1;
+}
+
+int ReadStoredMember(ZipArchive* archive, const ZipEntry* entry,
+                     FileBuffer* buffer) {
+  if (entry->compressedSize != entry->uncompressedSize) {
+    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    return -3;
+  }
+  int prepared = PrepareMemberRead(archive, entry, buffer);
+  if (prepared != 0) return prepared;
+  if (!ReadBlock(archive->stream, buffer->bytes.get(),
+                 entry->compressedSize)) {
+    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    return -1;
+  }
+  return 0;
+}
+
+int ReadDeflatedMember(ZipArchive* archive, const ZipEntry* entry,
+                       FileBuffer* buffer) {
+  if (entry->versionNeeded > 20 || entry->systemNeeded != 0 ||
+      entry->diskStart != archive->diskNumber) {
+    ReportZipError(kZipUnsupported, archive->archiveName.c_str());
+    return -2;
+  }
+  if (entry->uncompressedSize > kDeflateMaxRatio * entry->compressedSize) {
+    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    return -3;
+  }
+  int prepared = PrepareMemberRead(archive, entry, buffer);
+  if (prepared != 0) return prepared;
+  if (ZipInflateMember(archive->stream, entry->compressedSize,
+                       buffer->bytes.get(), entry->uncompressedSize) != 0) {
+    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    return -3;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void ReportZipError(const char* reason, const char* archiveName) {
+  std::printf("Error in zipfile %s\n%s\n", archiveName, reason);
+}
+
+ZipArchive* ZipOpen(const char* path) {
+  OwnedArchive archive(new (std::nothrow) ZipArchive);
+  if (!archive) return nullptr;
+  archive->archiveName = path;
+  const char* reason = OpenArchiveFile(archive.get());
+  if (reason == nullptr) reason = LoadEndRecord(archive.get());
+  if (reason == nullptr) reason = LoadCentralDirectory(archive.get());
+  if (reason != nullptr) {
+    if (reason != kNoReport) ReportZipError(reason, path);
+    return nullptr;
+  }
+  return archive.release();
+}
+
+ZipEntry* ZipNextEntry(ZipArchive* archive) {
+  uint32_t size = archive->centralDirSize;
+  uint32_t pos = archive->centralDirPos;
+  if (pos >= size) return nullptr;
+  // Decoded aside, so that a malformed entry leaves the archive as it was.
+  ZipEntry decoded = {};
+  ByteCursor cursor = {archive->centralDir.get(), size, pos, true};
+  DecodeEntryFields(&cursor, &decoded);
+  if (!cursor.ok || decoded.fileNameLength > size - cursor.pos) {
+    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    return nullptr;
+  }
+  const unsigned char* name = archive->centralDir.get() + cursor.pos;
+  decoded.fileName.assign(reinterpret_cast<const char*>(name),
+                          decoded.fileNameLength);
+  archive->current = std::move(decoded);
+  ZipEntry* entry = &archive->current;
+  // An extra field or comment running past the directory ends the walk at
+  // the next call, since the position then lies at or past its end.
+  archive->centralDirPos = pos + kEntryFixedSize + entry->fileNameLength +
+                           entry->extraLength + entry->fileCommentLength;
+  return entry;
+}
+
+int ZipReadEntry(ZipArchive* archive, const ZipEntry* entry,
+                 FileBuffer* buffer) {
+  if (entry->method == 0) return ReadStoredMember(archive, entry, buffer);
+  if (entry->method == 8) return ReadDeflatedMember(archive, entry, buffer);
+  ReportZipError(kZipUnsupported, archive->archiveName.c_str());
+  return -2;
+}
+
+void ZipClose(ZipArchive* archive) { ReleaseArchive(archive); }
