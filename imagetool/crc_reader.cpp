@@ -1,0 +1,104 @@
+#include "imagetool/crc_reader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core/catalog.h"
+#include "core/patterns.h"
+#include "core/platform.h"
+#include "core/run.h"
+#include "core/text.h"
+
+namespace {
+
+// Lines are read in pieces of at most 999 bytes; the rest of a longer line
+// comes back as a line of its own.
+const int kLineBuffer = 1000;
+const int kRecordFields = 6;
+
+struct StreamCloser {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using Stream = std::unique_ptr<std::FILE, StreamCloser>;
+
+// Only the very first byte decides: " ----" is a record, not a separator.
+bool IsSeparatorLine(const char* line) { return line[0] == '-'; }
+
+// Tabs are deliberately not separators: a dump line never holds one, and
+// a name may.
+bool IsFieldSeparator(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+
+// Splits `text` in place at runs of separators and stores at most
+// `maxFields` non-empty fields in order. Returns how many were stored.
+int SplitFields(char* text, char* fields[], int maxFields) {
+  int count = 0;
+  char* p = text;
+  while (count < maxFields) {
+    while (*p != '\0' && IsFieldSeparator(*p)) ++p;
+    if (*p == '\0') break;
+    fields[count++] = p;
+    while (*p != '\0' && !IsFieldSeparator(*p)) ++p;
+    if (*p == '\0') break;
+    *p++ = '\0';
+  }
+  return count;
+}
+
+// Fills `entry` from a record line. A line with fewer than six fields
+// yields no entry: its numbers would be guesses, and a wrong CRC-32 could
+// send a picture to the wrong name.
+bool ParseRecord(char* line, ImageEntry* entry) {
+  char* fields[kRecordFields];
+  if (SplitFields(line, fields, kRecordFields) < kRecordFields) return false;
+  entry->taken = 0;
+  CatalogSetName(entry->name, fields[0], std::strlen(fields[0]));
+  entry->size = ParseUnsigned32(fields[1], 10);
+  // Pixel sizes keep their low 16 bits, whatever the line says.
+  entry->width = static_cast<uint16_t>(ParseUnsigned32(fields[2], 10));
+  // fields[3] is the "x" between width and height.
+  entry->height = static_cast<uint16_t>(ParseUnsigned32(fields[4], 10));
+  entry->crc = ParseUnsigned32(fields[5], 16);
+  return true;
+}
+
+// Reads up to and including the first separator line. Returns false when
+// the file ends first.
+bool SkipHeader(std::FILE* stream, char* line) {
+  while (std::fgets(line, kLineBuffer, stream) != nullptr) {
+    if (IsSeparatorLine(line)) return true;
+  }
+  return false;
+}
+
+// Appends one entry per record line up to the next separator line or the
+// end of the file. Returns the number appended.
+uint32_t ReadRecords(std::FILE* stream, char* line) {
+  uint32_t count = 0;
+  while (std::fgets(line, kLineBuffer, stream) != nullptr) {
+    if (IsSeparatorLine(line)) break;
+    ImageEntry entry;
+    if (ParseRecord(line, &entry) && CatalogAppend(entry)) ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+uint32_t LoadImageCatalog(const char* systemName) {
+  KeepSystemName(systemName);
+  std::string fileName = std::string(systemName) + ".crc";
+  Stream stream(PlatformOpenForReading(fileName.c_str(), true));
+  if (!stream) return 0;
+  CatalogReserve<ImageEntry>(1000);
+  char line[kLineBuffer];
+  // The first line is a title; not even a leading "-" makes it special.
+  if (std::fgets(line, kLineBuffer, stream.get()) == nullptr) return 0;
+  if (!PatternListExists()) {
+    char pictures[] = "*.jpg";
+    BuildPatternList(pictures, false);
+  }
+  if (!SkipHeader(stream.get(), line)) return 0;
+  return ReadRecords(stream.get(), line);
+}

@@ -1,0 +1,34 @@
+// The image tool's catalog: the .crc file. Its first line is free text;
+// a header follows up to the first line that begins with "-"; then come
+// record lines, as the tool's dump mode writes them, up to the next such
+// line or the end of the file:
+//   name  size  width x height  crc
+// with decimal numbers and a hexadecimal CRC-32, fields separated by runs
+// of spaces (a tab is part of the field it stands in).
+#ifndef IMAGETOOL_CRC_READER_H_
+#define IMAGETOOL_CRC_READER_H_
+
+#include <cstdint>
+
+// One catalogued picture. Only `crc` and `name` take part in placing a
+// file; size and pixel size are kept as the catalog lists them.
+struct ImageEntry {
+  unsigned char taken;  // set once a file has been placed under this entry
+  uint32_t size;        // file size in bytes
+  uint32_t crc;         // the lookup key
+  uint16_t width;       // low 16 bits of the listed width
+  uint16_t height;      // low 16 bits of the listed height
+  char name[50];        // the catalogued name; no terminator when full
+};
+
+// Reads `systemName` followed by ".crc" from the current directory into
+// the catalog of ImageEntry. Keeps a copy of `systemName` as the target
+// folder (before opening the file) and, once the first line has been read,
+// builds the pattern list "*.jpg" (without echo) when none exists yet.
+// Record lines without any field, and those with fewer than six fields,
+// are skipped. Returns the number of entries appended; 0 when the file
+// cannot be opened, is empty, has no separator line after its first line,
+// or holds no record.
+uint32_t LoadImageCatalog(const char* systemName);
+
+#endif  // IMAGETOOL_CRC_READER_H_
