@@ -7,12 +7,6 @@
 
 namespace {
 
-// Closes the stream when the load ends, whichever way it ends.
-struct StreamCloser {
-  void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using Stream = std::unique_ptr<std::FILE, StreamCloser>;
-
 int ReportLoadFailure(const char* format, const std::string& path) {
   std::fprintf(stderr, format, path.c_str());
   return 0;
@@ -33,7 +27,7 @@ int FileBufferReserve(FileBuffer* buffer, size_t size) {
 }
 
 int LoadFile(const std::string& path, FileBuffer* buffer, uint32_t* length) {
-  Stream stream(PlatformOpenForReading(path.c_str(), false));
+  OwnedStream stream(PlatformOpenForReading(path.c_str(), false));
   if (!stream) return ReportLoadFailure("\nErr: Unable to open file %s\n", path);
   uint64_t size = 0;
   if (!PlatformFileSize(stream.get(), &size)) {

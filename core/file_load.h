@@ -1,12 +1,20 @@
-// Loading a whole file into memory for checksumming, with the messages the
-// tools give when that fails.
+// Reading files: streams that close themselves, and loading a whole file
+// into memory for checksumming, with the messages the tools give when that
+// fails.
 #ifndef CORE_FILE_LOAD_H_
 #define CORE_FILE_LOAD_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
+
+// Closes its stream when it goes out of scope.
+struct StreamCloser {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using OwnedStream = std::unique_ptr<std::FILE, StreamCloser>;
 
 // Bytes of one file. Grows when needed and is never zero-filled.
 struct FileBuffer {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "core/text.h"
 #include "core/wildcard.h"
 
 char PlatformSeparator() { return '/'; }
@@ -27,19 +28,14 @@ int PlatformCurrentDirectory(std::string* out) {
 
 namespace {
 
-unsigned char FoldUpper(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A')
-                                : c;
-}
-
 // The walk order: names compared byte by byte with ASCII letters folded to
 // upper case, ties broken by the raw bytes, so that every run over the
 // same folder visits the files in the same order.
 bool NameComesBefore(const std::string& a, const std::string& b) {
   size_t common = std::min(a.size(), b.size());
   for (size_t i = 0; i < common; ++i) {
-    unsigned char x = FoldUpper(static_cast<unsigned char>(a[i]));
-    unsigned char y = FoldUpper(static_cast<unsigned char>(b[i]));
+    unsigned char x = AsciiUpper(static_cast<unsigned char>(a[i]));
+    unsigned char y = AsciiUpper(static_cast<unsigned char>(b[i]));
     if (x != y) return x < y;
   }
   if (a.size() != b.size()) return a.size() < b.size();

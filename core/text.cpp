@@ -8,11 +8,6 @@ bool IsLineEndControl(unsigned char c) { return c >= 9 && c <= 13; }
 
 bool IsBlank(unsigned char c) { return c == ' ' || IsLineEndControl(c); }
 
-unsigned char FoldLower(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a')
-                                : c;
-}
-
 // Value of `c` as a digit of `base`, or -1.
 int DigitValue(unsigned char c, int base) {
   int value = -1;
@@ -23,6 +18,16 @@ int DigitValue(unsigned char c, int base) {
 }
 
 }  // namespace
+
+unsigned char AsciiLower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a')
+                                : c;
+}
+
+unsigned char AsciiUpper(unsigned char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A')
+                                : c;
+}
 
 void TrimLineEnd(char* text) {
   size_t length = std::strlen(text);
@@ -35,8 +40,8 @@ void TrimLineEnd(char* text) {
 int ExtensionMatches(const char* a, const char* b) {
   int agreed = 0;
   while (a[agreed] != '\0' && b[agreed] != '\0') {
-    if (FoldLower(static_cast<unsigned char>(a[agreed])) !=
-        FoldLower(static_cast<unsigned char>(b[agreed]))) {
+    if (AsciiLower(static_cast<unsigned char>(a[agreed])) !=
+        AsciiLower(static_cast<unsigned char>(b[agreed]))) {
       return 0;
     }
     ++agreed;
@@ -47,6 +52,24 @@ int ExtensionMatches(const char* a, const char* b) {
 char* FindExtension(char* name) { return std::strrchr(name, '.'); }
 
 const char* FindExtension(const char* name) { return std::strrchr(name, '.'); }
+
+int SplitFields(char* text, const char* separators, char* fields[],
+                int maxFields) {
+  auto isSeparator = [separators](char c) {
+    return c != '\0' && std::strchr(separators, c) != nullptr;
+  };
+  int count = 0;
+  char* p = text;
+  while (count < maxFields) {
+    while (isSeparator(*p)) ++p;
+    if (*p == '\0') break;
+    fields[count++] = p;
+    while (*p != '\0' && !isSeparator(*p)) ++p;
+    if (*p == '\0') break;
+    *p++ = '\0';
+  }
+  return count;
+}
 
 uint32_t ParseUnsigned32(const char* text, int base) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);

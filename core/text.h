@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// ASCII letter case, leaving every other byte as it is.
+unsigned char AsciiLower(unsigned char c);
+unsigned char AsciiUpper(unsigned char c);
+
 // Removes trailing control characters (codes 9 to 13) from `text` in place,
 // stopping at the first other character. Spaces stay. The first character
 // is never removed, so texts of length 0 or 1 are left as they are.
@@ -18,6 +22,12 @@ int ExtensionMatches(const char* a, const char* b);
 // or null when the name holds no ".".
 char* FindExtension(char* name);
 const char* FindExtension(const char* name);
+
+// Splits `text` in place at runs of the characters of `separators` (a
+// run counts as one, so no field is empty), as strtok does, and stores at
+// most `maxFields` fields in order. Returns the number stored.
+int SplitFields(char* text, const char* separators, char* fields[],
+                int maxFields);
 
 // Converts a number as strtoul does, for base 10 or 16, but in 32 bits:
 // leading white space skipped, an optional sign, for base 16 an optional

@@ -3,10 +3,13 @@
 #include <cstring>
 #include <string>
 
+#include "core/text.h"
+
 namespace {
 
-char FoldCase(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+bool SameLetter(char a, char b) {
+  return AsciiUpper(static_cast<unsigned char>(a)) ==
+         AsciiUpper(static_cast<unsigned char>(b));
 }
 
 // Classic greedy match with one backtrack point: on a mismatch after a
@@ -20,7 +23,7 @@ bool MatchPlain(const char* pattern, const char* name) {
       star = pattern++;
       resume = name;
     } else if (*pattern == '?' ||
-               (*pattern != '\0' && FoldCase(*pattern) == FoldCase(*name))) {
+               (*pattern != '\0' && SameLetter(*pattern, *name))) {
       ++pattern;
       ++name;
     } else if (star != nullptr) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/catalog.h"
+#include "core/file_load.h"
 #include "core/patterns.h"
 #include "core/platform.h"
 #include "core/run.h"
@@ -18,40 +19,22 @@ namespace {
 const int kLineBuffer = 1000;
 const int kRecordFields = 6;
 
-struct StreamCloser {
-  void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using Stream = std::unique_ptr<std::FILE, StreamCloser>;
+// Tabs are deliberately not separators: a dump line never holds one, and
+// a name may.
+const char kRecordSeparators[] = " \r\n";
 
 // Only the very first byte decides: " ----" is a record, not a separator.
 bool IsSeparatorLine(const char* line) { return line[0] == '-'; }
-
-// Tabs are deliberately not separators: a dump line never holds one, and
-// a name may.
-bool IsFieldSeparator(char c) { return c == ' ' || c == '\r' || c == '\n'; }
-
-// Splits `text` in place at runs of separators and stores at most
-// `maxFields` non-empty fields in order. Returns how many were stored.
-int SplitFields(char* text, char* fields[], int maxFields) {
-  int count = 0;
-  char* p = text;
-  while (count < maxFields) {
-    while (*p != '\0' && IsFieldSeparator(*p)) ++p;
-    if (*p == '\0') break;
-    fields[count++] = p;
-    while (*p != '\0' && !IsFieldSeparator(*p)) ++p;
-    if (*p == '\0') break;
-    *p++ = '\0';
-  }
-  return count;
-}
 
 // Fills `entry` from a record line. A line with fewer than six fields
 // yields no entry: its numbers would be guesses, and a wrong CRC-32 could
 // send a picture to the wrong name.
 bool ParseRecord(char* line, ImageEntry* entry) {
   char* fields[kRecordFields];
-  if (SplitFields(line, fields, kRecordFields) < kRecordFields) return false;
+  if (SplitFields(line, kRecordSeparators, fields, kRecordFields) <
+      kRecordFields) {
+    return false;
+  }
   entry->taken = 0;
   CatalogSetName(entry->name, fields[0], std::strlen(fields[0]));
   entry->size = ParseUnsigned32(fields[1], 10);
@@ -89,7 +72,7 @@ uint32_t ReadRecords(std::FILE* stream, char* line) {
 uint32_t LoadImageCatalog(const char* systemName) {
   KeepSystemName(systemName);
   std::string fileName = std::string(systemName) + ".crc";
-  Stream stream(PlatformOpenForReading(fileName.c_str(), true));
+  OwnedStream stream(PlatformOpenForReading(fileName.c_str(), true));
   if (!stream) return 0;
   CatalogReserve<ImageEntry>(1000);
   char line[kLineBuffer];

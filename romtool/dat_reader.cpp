@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/catalog.h"
+#include "core/file_load.h"
 #include "core/patterns.h"
 #include "core/platform.h"
 #include "core/run.h"
@@ -17,37 +18,15 @@ namespace {
 // comes back as a line of its own.
 const int kLineBuffer = 1000;
 const unsigned char kFieldMark = 0xAC;  // the not sign of Windows-1252
-
-struct StreamCloser {
-  void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using Stream = std::unique_ptr<std::FILE, StreamCloser>;
-
-bool IsFieldSeparator(char c) {
-  return static_cast<unsigned char>(c) == kFieldMark || c == '\r' || c == '\n';
-}
-
-// Splits `text` at runs of field separators, as strtok would, and returns
-// the non-empty fields in order.
-int SplitFields(char* text, char* fields[], int maxFields) {
-  int count = 0;
-  char* p = text;
-  while (count < maxFields) {
-    while (*p != '\0' && IsFieldSeparator(*p)) ++p;
-    if (*p == '\0') break;
-    fields[count++] = p;
-    while (*p != '\0' && !IsFieldSeparator(*p)) ++p;
-    if (*p == '\0') break;
-    *p++ = '\0';
-  }
-  return count;
-}
+// Fields of a sectioned record; a carriage return separates as well, so
+// CR LF line ends leave no trace in the last field.
+const char kFieldSeparators[] = "\xAC\r\n";
 
 // A field record: name in field 2, CRC in field 6. Lines with fewer fields
 // yield no entry.
 bool ParseFieldRecord(char* line, RomEntry* entry) {
   char* fields[6];
-  if (SplitFields(line + 1, fields, 6) < 6) return false;
+  if (SplitFields(line + 1, kFieldSeparators, fields, 6) < 6) return false;
   entry->crc = ParseUnsigned32(fields[5], 16);
   CatalogSetName(entry->name, fields[1], std::strlen(fields[1]));
   return true;
@@ -95,7 +74,7 @@ void ReadHeader(char* line, std::FILE* stream) {
 uint32_t LoadRomCatalog(const char* systemName) {
   KeepSystemName(systemName);
   std::string fileName = std::string(systemName) + ".dat";
-  Stream stream(PlatformOpenForReading(fileName.c_str(), true));
+  OwnedStream stream(PlatformOpenForReading(fileName.c_str(), true));
   if (!stream) return 0;
   CatalogReserve<RomEntry>(1000);
   char line[kLineBuffer];

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "core/text.h"
+
 namespace {
 
 const uint32_t kSmdHeader = 512;
@@ -71,11 +73,6 @@ uint32_t NormalizeSnesCopier(unsigned char*, uint32_t* lengthInOut) {
   return remainder == 0 ? total : 0;
 }
 
-unsigned char FoldLower(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a')
-                                : c;
-}
-
 }  // namespace
 
 const HeaderNormalizer kHeaderNormalizers[8] = {
@@ -89,7 +86,7 @@ int RomTypeFromExtension(char* extension) {
   if (*text == '*') ++text;
   if (*text == '.') ++text;
   for (char* p = text; *p != '\0'; ++p) {
-    *p = static_cast<char>(FoldLower(static_cast<unsigned char>(*p)));
+    *p = static_cast<char>(AsciiLower(static_cast<unsigned char>(*p)));
   }
   for (const NamedType& known : kTypesByExtension) {
     if (std::strcmp(text, known.text) == 0) return known.type;

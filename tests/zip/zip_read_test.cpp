@@ -10,7 +10,7 @@
 #include "romtool/zip_reader.h"
 #include "tests/support/test_support.h"
 #include "tests/zip/allocation_probe.h"
-#include "tests/zip/zip_builder.h"
+#include "tests/support/zip_builder.h"
 #include "tests/zip/zip_test_helpers.h"
 
 namespace {

@@ -1,7 +1,7 @@
-// Builds zip archives byte by byte for the reader's tests, so that every
+// Builds zip archives byte by byte for the tests, so that every
 // field can be set to a value no archiver would write.
-#ifndef TESTS_ZIP_ZIP_BUILDER_H_
-#define TESTS_ZIP_ZIP_BUILDER_H_
+#ifndef TESTS_SUPPORT_ZIP_BUILDER_H_
+#define TESTS_SUPPORT_ZIP_BUILDER_H_
 
 #include <cstdint>
 #include <optional>
@@ -55,4 +55,4 @@ std::string RawDeflate(const std::string& content);
 
 }  // namespace zipbuilder
 
-#endif  // TESTS_ZIP_ZIP_BUILDER_H_
+#endif  // TESTS_SUPPORT_ZIP_BUILDER_H_
