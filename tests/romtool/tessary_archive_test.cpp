@@ -1,0 +1,131 @@
+// Process-level tests of Tessary on zip archives, and on files too large
+// for the format's 32-bit sizes.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/romtool/tessary_fixture.h"
+#include "tests/support/zip_builder.h"
+
+namespace {
+
+using testsupport::Hex8;
+using testsupport::RandomBytes;
+using testsupport::ReferenceCrc;
+using zipbuilder::DeflatedMember;
+using zipbuilder::StoredMember;
+
+const char kCorrupt[] = "The zipfile seems to be corrupt, please check it";
+const char kUnsupported[] =
+    "The format of this zipfile is not supported, please recompress it";
+
+class TessaryArchiveTest : public TessaryTest {
+ protected:
+  void WriteZip(const std::string& name,
+                const std::vector<zipbuilder::Member>& members) {
+    zipbuilder::Archive archive;
+    archive.members = members;
+    Write(name, zipbuilder::Build(archive));
+  }
+  std::string Report(const std::string& name, const char* reason) {
+    return "Error in zipfile " + Folder() + name + "\n" + reason + "\n";
+  }
+  std::string DumpErr() { return std::string(kBanner) + "Dump mode\n\n"; }
+};
+
+TEST_F(TessaryArchiveTest, HeaderedMemberIsReadAndTheArchiveNameKept) {
+  std::string rom = RandomBytes(40960, 1);
+  WriteZip("roms.ZIP", {DeflatedMember("game.NES", RandomBytes(16, 2) + rom),
+                        StoredMember("readme.txt", "not a game")});
+  testsupport::ProgramResult result = Run({"-d", "*.nes"});
+  EXPECT_EQ(result.out, "*.nes  \n" + Hex8(ReferenceCrc(rom)) + " roms.ZIP\n");
+  EXPECT_EQ(result.err, DumpErr());
+}
+
+TEST_F(TessaryArchiveTest, PlainMembersGoByTheRecordedCrcWithoutReading) {
+  zipbuilder::Member first = StoredMember("a.bin", "first");
+  zipbuilder::Member last = StoredMember("b.bin", "damaged data");
+  last.crc32 = 0x00C0FFEEu;  // recorded CRC-32 that the data does not match
+  last.method = 12;          // and a method that could not even be read
+  WriteZip("set.zip", {first, last});
+  testsupport::ProgramResult result = Run({"-d", "*.bin"});
+  EXPECT_EQ(result.out, "*.bin  \n00c0ffee set.zip\n");
+  EXPECT_EQ(result.err, DumpErr());
+}
+
+TEST_F(TessaryArchiveTest, LastAcceptedMemberInDirectoryOrderDecides) {
+  // A "." in a folder part of a member name counts as an extension; a name
+  // without any "." is passed over.
+  WriteZip("all.zip", {StoredMember("x.a26", "one"), StoredMember("y.txt", "two"),
+                       StoredMember("folder.d/README", "three"),
+                       StoredMember("NOTES", "four")});
+  testsupport::ProgramResult result = Run({"-d", "*.*"});
+  EXPECT_EQ(result.out, "*.*  \n" + Hex8(ReferenceCrc("three")) + " all.zip\n");
+}
+
+TEST_F(TessaryArchiveTest, AnUnidentifiedLastMemberHidesTheArchive) {
+  std::string noSignature(512 + 16384, 'x');
+  WriteZip("a.zip", {StoredMember("a.bin", "abc"),
+                     StoredMember("b.smd", noSignature)});
+  WriteZip("b.zip", {StoredMember("notes.txt", "abc")});  // none accepted
+  testsupport::ProgramResult result = Run({"-d", "*.bin", "*.smd"});
+  EXPECT_EQ(result.out, "*.bin *.smd  \n");
+  EXPECT_EQ(result.err, DumpErr());
+}
+
+TEST_F(TessaryArchiveTest, ReportsLandInTheDumpBetweenItsLines) {
+  Write("a.bin", "abc");
+  Write("b.zip", "this is no archive");
+  zipbuilder::Member broken = DeflatedMember("c.nes", RandomBytes(5000, 3));
+  broken.data[0] = static_cast<char>(0xFF);  // an invalid deflate block type
+  WriteZip("c.zip", {StoredMember("ok.nes", std::string(16, 'h') + "abc"),
+                     broken});
+  zipbuilder::Member later = StoredMember("d.nes", std::string(16, 'h') + "x");
+  later.method = 14;
+  WriteZip("d.zip", {later});
+  Write("e.bin", "def");
+  testsupport::ProgramResult result = Run({"-d", "*.bin", "*.nes"});
+  EXPECT_EQ(result.out, "*.bin *.nes  \n" + Hex8(ReferenceCrc("abc")) +
+                            " a.bin\n" + Hex8(ReferenceCrc("def")) +
+                            " e.bin\n" + Report("b.zip", kCorrupt) +
+                            Report("c.zip", kCorrupt) +
+                            Report("d.zip", kUnsupported));
+  EXPECT_EQ(result.err, DumpErr());
+}
+
+TEST_F(TessaryArchiveTest, ExtensionsAgreeingWithZipAreOpenedAsArchives) {
+  Write("x.zipx", "plain bytes");
+  Write("y.z", "plain bytes");
+  Write("z.z64", "plain bytes");
+  // z.z64 is a plain file, and "*.z*" accepts no plain extension.
+  testsupport::ProgramResult result = Run({"-d", "*.z*"});
+  EXPECT_EQ(result.out, "*.z*  \n" + Report("x.zipx", kCorrupt) +
+                            Report("y.z", kCorrupt));
+}
+
+TEST_F(TessaryArchiveTest, RenameModeMovesTheWholeArchive) {
+  std::string rom = RandomBytes(3000, 4);
+  WriteZip("Pack.zip", {DeflatedMember("game.a26", rom)});
+  Write("2600.dat", "*.a26  \n" + Hex8(ReferenceCrc(rom)) + " Game Pack\n");
+  testsupport::ProgramResult result = RunRename({"2600"});
+  EXPECT_EQ(result.err, std::string(kBanner) +
+                            "1 files from 2600.dat.\n\n\nUnloading Data\n");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"2600.dat", "2600/Game Pack.zip"}));
+}
+
+TEST_F(TessaryArchiveTest, FilesOfFourGibibytesOrMoreAreRefused) {
+  int fd = open(dir_.Join("huge.bin").c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  int sized = ftruncate(fd, 0x100000000LL);  // sparse: no space is used
+  close(fd);
+  if (sized != 0) GTEST_SKIP() << "the file system refuses a 4 GiB file";
+  Write("small.bin", "abc");
+  testsupport::ProgramResult result = Run({"-d", "*.bin"});
+  EXPECT_EQ(result.out, "*.bin  \n" + Hex8(ReferenceCrc("abc")) + " small.bin\n");
+  EXPECT_EQ(result.err,
+            DumpErr() + "\nErr: File too large " + Folder() + "huge.bin\n");
+}
+
+}  // namespace
