@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,9 @@ struct RecordCase {
   uint16_t height;
   uint32_t crc;
 };
+
+// Test names show the label, not the record's bytes.
+void PrintTo(const RecordCase& c, std::ostream* out) { *out << c.label; }
 
 class CrcRecordTest : public CrcReaderTest,
                       public ::testing::WithParamInterface<RecordCase> {};
