@@ -1,7 +1,8 @@
 // The in-memory catalog: one process-wide, growable array of fixed-layout
-// entry records, in load order. Each tool instantiates it over its own
-// entry type; the type needs the fields `taken` (a byte), `crc` (32 bits)
-// and `name` (a fixed-width text that need not be terminated when full).
+// entry records, in load order, with an index from CRC-32 to the first
+// entry that carries it. Each tool instantiates it over its own entry
+// type; the type needs the fields `taken` (a byte), `crc` (32 bits) and
+// `name` (a fixed-width text that need not be terminated when full).
 #ifndef CORE_CATALOG_H_
 #define CORE_CATALOG_H_
 
@@ -11,11 +12,14 @@
 #include <new>
 #include <string>
 
+#include "core/crc_index.h"
+
 template <class Entry>
 struct CatalogStore {
   Entry* entries = nullptr;
   uint32_t size = 0;
   uint32_t capacity = 0;
+  CrcIndex firstByCrc;  // position of the first entry of each CRC-32
   // Releasing the storage at process exit is the store's destructor.
   ~CatalogStore() { delete[] entries; }
 };
@@ -64,6 +68,7 @@ int CatalogAppend(const Entry& entry) {
     if (capacity == store.size) return 0;
     if (!catalog_internal::Regrow<Entry>(capacity)) return 0;
   }
+  if (!store.firstByCrc.Insert(entry.crc, store.size)) return 0;
   store.entries[store.size++] = entry;
   return 1;
 }
@@ -73,16 +78,15 @@ int CatalogAppend(const Entry& entry) {
 template <class Entry>
 Entry* CatalogFindByCrc(uint32_t crc) {
   CatalogStore<Entry>& store = g_catalog<Entry>;
-  for (uint32_t i = 0; i < store.size; ++i) {
-    if (store.entries[i].crc == crc) return &store.entries[i];
-  }
-  return nullptr;
+  uint32_t position = store.firstByCrc.Find(crc);
+  return position == CrcIndex::kNone ? nullptr : &store.entries[position];
 }
 
 // Empties the catalog; the storage and the capacity stay.
 template <class Entry>
 void CatalogClear() {
   g_catalog<Entry>.size = 0;
+  g_catalog<Entry>.firstByCrc.Clear();
 }
 
 // Releases the storage as the process exit does: size and capacity 0.
@@ -93,6 +97,7 @@ void CatalogRelease() {
   store.entries = nullptr;
   store.size = 0;
   store.capacity = 0;
+  store.firstByCrc.Release();
 }
 
 template <class Entry>

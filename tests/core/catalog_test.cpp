@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 struct TestEntry {
@@ -89,6 +91,35 @@ TEST_F(CatalogTest, ClearKeepsStorageButFindsNothing) {
   EXPECT_EQ(CatalogSize<TestEntry>(), 0u);
   EXPECT_EQ(CatalogCapacity<TestEntry>(), 1000u);
   EXPECT_EQ(CatalogFindByCrc<TestEntry>(5), nullptr);
+}
+
+// The first entry with `crc`, found the slow and obvious way.
+const TestEntry* LinearFind(uint32_t crc) {
+  for (uint32_t i = 0; i < CatalogSize<TestEntry>(); ++i) {
+    if (g_catalog<TestEntry>.entries[i].crc == crc) {
+      return &g_catalog<TestEntry>.entries[i];
+    }
+  }
+  return nullptr;
+}
+
+TEST_F(CatalogTest, IndexedLookupEqualsALinearScanOnRandomCatalogs) {
+  std::mt19937 generator(2024);
+  for (int round = 0; round < 20; ++round) {
+    // Small key ranges give many repeated CRC-32s; wide ones few.
+    uint32_t range = round % 2 == 0 ? 500 : 0xFFFFFFFFu;
+    uint32_t count = generator() % 3000;
+    for (uint32_t i = 0; i < count; ++i) {
+      CatalogAppend(MakeEntry(generator() % range, "x"));
+    }
+    for (int probe = 0; probe < 2000; ++probe) {
+      uint32_t crc = probe < 500 ? static_cast<uint32_t>(probe) : generator();
+      ASSERT_EQ(CatalogFindByCrc<TestEntry>(crc), LinearFind(crc))
+          << "round " << round << " crc " << crc;
+    }
+    CatalogClear<TestEntry>();
+    ASSERT_EQ(CatalogFindByCrc<TestEntry>(0), nullptr);
+  }
 }
 
 TEST_F(CatalogTest, NamesFillTheFieldWithoutTerminatorAndReadBackCut) {
