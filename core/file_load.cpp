@@ -1,5 +1,6 @@
 #include "core/file_load.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -26,25 +27,28 @@ int FileBufferReserve(FileBuffer* buffer, size_t size) {
   return 1;
 }
 
+FileBuffer* ReusableFileBuffer() {
+  static FileBuffer buffer;
+  return &buffer;
+}
+
 int LoadFile(const std::string& path, FileBuffer* buffer, uint32_t* length) {
-  OwnedStream stream(PlatformOpenForReading(path.c_str(), false));
-  if (!stream) return ReportLoadFailure("\nErr: Unable to open file %s\n", path);
   uint64_t size = 0;
-  if (!PlatformFileSize(stream.get(), &size)) {
-    return ReportLoadFailure("\nErr: Unable to read file %s\n", path);
+  PlatformFile file = PlatformOpenFile(path.c_str(), &size);
+  if (file == kNoFile) {
+    return ReportLoadFailure("\nErr: Unable to open file %s\n", path);
   }
   // Lengths are 32-bit throughout, as in the catalogs and zip archives.
+  const char* failure = nullptr;
   if (size > UINT32_MAX || size > SIZE_MAX) {
-    return ReportLoadFailure("\nErr: File too large %s\n", path);
+    failure = "\nErr: File too large %s\n";
+  } else if (!FileBufferReserve(buffer, static_cast<size_t>(size)) ||
+             !PlatformReadExactly(file, buffer->bytes.get(),
+                                  static_cast<size_t>(size))) {
+    failure = "\nErr: Unable to read file %s\n";
   }
-  if (!FileBufferReserve(buffer, static_cast<size_t>(size))) {
-    return ReportLoadFailure("\nErr: Unable to read file %s\n", path);
-  }
-  size_t wanted = static_cast<size_t>(size);
-  if (wanted > 0 &&
-      std::fread(buffer->bytes.get(), 1, wanted, stream.get()) != wanted) {
-    return ReportLoadFailure("\nErr: Unable to read file %s\n", path);
-  }
+  PlatformCloseFile(file);
+  if (failure != nullptr) return ReportLoadFailure(failure, path);
   *length = static_cast<uint32_t>(size);
   return 1;
 }

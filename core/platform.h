@@ -46,6 +46,22 @@ int PlatformCreateFolder(const std::string& path);
 // it was. Returns 1 on success, 0 on failure.
 int PlatformMoveFile(const std::string& from, const std::string& to);
 
+// A file open for reading through PlatformOpenFile, or kNoFile.
+typedef intptr_t PlatformFile;
+const PlatformFile kNoFile = -1;
+
+// Opens `path` for reading if it is a regular file, without ever blocking
+// on a pipe or device that took its place, and stores its size in `size`.
+// Returns the open file, or kNoFile (with `size` unchanged) when it cannot
+// be opened or is not a regular file. The cheapest way to read a file.
+PlatformFile PlatformOpenFile(const char* path, uint64_t* size);
+
+// Reads exactly `count` bytes from the current position into `into`.
+// Returns 1 when all of them arrived; 0 on an error or a short file.
+int PlatformReadExactly(PlatformFile file, unsigned char* into, size_t count);
+
+void PlatformCloseFile(PlatformFile file);
+
 // Opens `path` for reading if it is a regular file, without ever blocking
 // on a pipe or device that took its place. `textMode` asks for the
 // system's text translation where it has one. Returns the open stream, or

@@ -123,6 +123,34 @@ int PlatformMoveFile(const std::string& from, const std::string& to) {
   return 0;
 }
 
+PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
+  // O_NONBLOCK keeps a pipe that replaced the file from blocking the open;
+  // it is then refused because it is not a regular file. On a regular file
+  // the flag changes nothing.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return kNoFile;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    close(fd);
+    return kNoFile;
+  }
+  *size = static_cast<uint64_t>(info.st_size);
+  return fd;
+}
+
+int PlatformReadExactly(PlatformFile file, unsigned char* into, size_t count) {
+  while (count > 0) {
+    ssize_t got = read(static_cast<int>(file), into, count);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return 0;
+    into += got;
+    count -= static_cast<size_t>(got);
+  }
+  return 1;
+}
+
+void PlatformCloseFile(PlatformFile file) { close(static_cast<int>(file)); }
+
 std::FILE* PlatformOpenForReading(const char* path, bool /*textMode*/) {
   // O_NONBLOCK keeps a pipe that replaced the file from blocking the open;
   // such a thing is then refused because it is not a regular file.

@@ -45,16 +45,15 @@ uint32_t FindJpegDimensions(const unsigned char* data, uint32_t* lengthInOut,
 int IdentifyImageFile(char* foundName, const char* directory, int flags) {
   std::string path;
   if (!BuildPath(directory, foundName, &path)) return 1;
-  FileBuffer buffer;
+  FileBuffer* buffer = ReusableFileBuffer();
   uint32_t size = 0;
-  if (!LoadFile(path, &buffer, &size)) return 1;
+  if (!LoadFile(path, buffer, &size)) return 1;
   uint32_t start = size;
   uint16_t height = 0;
   uint16_t width = 0;
   uint32_t count =
-      FindJpegDimensions(buffer.bytes.get(), &start, &height, &width);
-  uint32_t crc = Crc32Compute(buffer.bytes.get(), count, start, 0);
-  buffer.bytes.reset();  // the file's bytes are done with before any move
+      FindJpegDimensions(buffer->bytes.get(), &start, &height, &width);
+  uint32_t crc = Crc32Compute(buffer->bytes.get(), count, start, 0);
   if (crc == 0) return 1;
   if (flags & RUN_DUMP) {
     std::printf("%-12s  %9u  %4u x %4u  %0x\n", foundName, size,

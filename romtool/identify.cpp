@@ -26,10 +26,10 @@ uint32_t ChecksumImage(unsigned char* image, uint32_t length, int type) {
 uint32_t IdentifyPlainFile(const std::string& path, char* extension) {
   if (!PatternListAccepts(extension)) return 0;
   int type = RomTypeFromExtension(extension);
-  FileBuffer buffer;
+  FileBuffer* buffer = ReusableFileBuffer();
   uint32_t length = 0;
-  if (!LoadFile(path, &buffer, &length)) return 0;
-  return ChecksumImage(buffer.bytes.get(), length, type);
+  if (!LoadFile(path, buffer, &length)) return 0;
+  return ChecksumImage(buffer->bytes.get(), length, type);
 }
 
 // A member that could not be read gives 0: its checksum is unknown, and a
@@ -51,13 +51,13 @@ uint32_t IdentifyArchive(const std::string& path) {
   ZipArchive* archive = ZipOpen(path.c_str());
   if (archive == nullptr) return 0;
   uint32_t crc = 0;
-  FileBuffer buffer;
   while (ZipEntry* entry = ZipNextEntry(archive)) {
     char* extension = FindExtension(&entry->fileName[0]);
     if (extension == nullptr || !PatternListAccepts(extension)) continue;
     int type = RomTypeFromExtension(extension);
     crc = type == ROMTYPE_PLAIN ? entry->crc32
-                                : ChecksumMember(archive, entry, type, &buffer);
+                                : ChecksumMember(archive, entry, type,
+                                                 ReusableFileBuffer());
   }
   ZipClose(archive);
   return crc;

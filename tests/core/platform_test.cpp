@@ -159,4 +159,23 @@ TEST_F(PlatformTest, OpenRefusesWhatIsNotARegularFileWithoutBlocking) {
   std::fclose(file);
 }
 
+TEST_F(PlatformTest, OpenFileGivesTheSizeAndReadsExactly) {
+  Touch("file", "bytes");
+  ASSERT_EQ(mkfifo(dir_.Join("pipe").c_str(), 0600), 0);
+  testsupport::MakeFolder(dir_.Join("folder"));
+  uint64_t size = 99;
+  for (const char* refused : {"pipe", "folder", "none"}) {
+    EXPECT_EQ(PlatformOpenFile(dir_.Join(refused).c_str(), &size), kNoFile);
+    EXPECT_EQ(size, 99u);
+  }
+  PlatformFile file = PlatformOpenFile(dir_.Join("file").c_str(), &size);
+  ASSERT_NE(file, kNoFile);
+  EXPECT_EQ(size, 5u);
+  unsigned char bytes[8] = {};
+  EXPECT_EQ(PlatformReadExactly(file, bytes, 3), 1);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), 3), "byt");
+  EXPECT_EQ(PlatformReadExactly(file, bytes, 3), 0);  // only 2 are left
+  PlatformCloseFile(file);
+}
+
 }  // namespace
