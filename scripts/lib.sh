@@ -20,6 +20,21 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}" >&2
 }
 
+# Lets dpkg install packages of the architecture $1 (such as i386) beside
+# the machine's own. The next ensure_packages that finds something missing
+# updates the package lists, which then hold that architecture too.
+ensure_architecture() {
+  local arch="$1"
+  if [ "$(dpkg --print-architecture)" = "$arch" ] ||
+      dpkg --print-foreign-architectures | grep -qx "$arch"; then
+    return 0
+  fi
+  echo "Adding the package architecture $arch" >&2
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo dpkg --add-architecture "$arch"
+}
+
 # What building and testing need.
 ensure_build_packages() {
   ensure_packages cmake make g++ zlib1g-dev libgtest-dev

@@ -1,7 +1,5 @@
 #include "core/placement.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,11 +90,11 @@ TEST_F(PlacementTest, FileStaysWhenAllElevenNamesAreTaken) {
 
 TEST_F(PlacementTest, RelativeSourceIsPlacedBesideItself) {
   Make("game.a26", "data");
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  int result = PlaceFile("game.a26", "2600", "Pac-Man", false);
-  ASSERT_EQ(chdir(previous), 0);
+  int result = 0;
+  {
+    testsupport::ScopedCurrentDirectory inside(dir_.path());
+    result = PlaceFile("game.a26", "2600", "Pac-Man", false);
+  }
   EXPECT_EQ(result, 0);
   EXPECT_EQ(Files(), std::vector<std::string>{"2600/Pac-Man.a26"});
 }
@@ -104,7 +102,8 @@ TEST_F(PlacementTest, RelativeSourceIsPlacedBesideItself) {
 TEST_F(PlacementTest, PlainFileWithTheFolderNameMakesTheMoveFail) {
   Make("2600", "not a folder");
   std::string source = Make("game.a26", "data");
-  EXPECT_EQ(EnsureFolder(dir_.path() + "/", "2600"), 1);
+  std::string directory = dir_.path() + testsupport::PathSeparator();
+  EXPECT_EQ(EnsureFolder(directory, "2600"), 1);
   EXPECT_EQ(PlaceFile(source, "2600", "Pac-Man", false), -1);
   EXPECT_EQ(ReadFile(source), "data");
 }

@@ -3,8 +3,8 @@
 #include "imagetool/crc_reader.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -30,15 +30,12 @@ void ResetCatalogState() {
 class CrcReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    savedCwd_ = cwd;
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    inside_ = std::make_unique<testsupport::ScopedCurrentDirectory>(dir_.path());
     ResetCatalogState();
   }
   void TearDown() override {
     ResetCatalogState();
-    EXPECT_EQ(chdir(savedCwd_.c_str()), 0);
+    inside_.reset();
   }
 
   uint32_t Load(const std::string& text) {
@@ -59,7 +56,7 @@ class CrcReaderTest : public ::testing::Test {
   }
 
   ScopedTempDir dir_;
-  std::string savedCwd_;
+  std::unique_ptr<testsupport::ScopedCurrentDirectory> inside_;
 };
 
 TEST_F(CrcReaderTest, LoadsTheFourLineExample) {

@@ -2,10 +2,6 @@
 // leaves behind. Every rename run is checked to keep the set of file
 // contents unchanged: nothing lost, nothing overwritten.
 #include <gtest/gtest.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <set>
 #include <sstream>
@@ -22,6 +18,8 @@ using testsupport::ReadFile;
 using testsupport::ReferenceCrc;
 using testsupport::ScopedTempDir;
 using testsupport::SnapshotContents;
+using testsupport::TextOutput;
+using testsupport::WalkOrderFree;
 using testsupport::WriteFile;
 
 using Files = std::vector<std::string>;
@@ -61,14 +59,6 @@ std::string Place(const ScopedTempDir& folder, const std::string& fixture,
   std::string bytes = Fixture(fixture);
   WriteFile(folder.Join(name), bytes);
   return bytes;
-}
-
-// The folder as the program sees it from inside (temporary folders may be
-// reached through links).
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
 }
 
 std::string PadLeft(const std::string& text, size_t width) {
@@ -137,7 +127,7 @@ TEST(QuarnProcessTest, InvalidCommandLinesPrintTheUsage) {
   const Files cases[] = {{}, {"-x", "set"}, {"set", "-d"}, {"-d", ""}};
   for (const Files& args : cases) {
     ProgramResult result = RunQuarn(dir.path(), args);
-    EXPECT_EQ(result.err, kBanner + kUsage);
+    EXPECT_EQ(result.err, TextOutput(kBanner + kUsage));
     EXPECT_EQ(result.out, "");
   }
   EXPECT_TRUE(ListFiles(dir.path()).empty());
@@ -161,8 +151,8 @@ TEST(QuarnProcessTest, DumpLineMatchesTheDocumentedExample) {
   ProgramResult result = RunQuarn(dir.path(), {"-d", "*.jpg"});
   const std::string line = "a.jpg             12345   640 x  480  a1b2c3d\n";
   ASSERT_EQ(line.size(), 46u);
-  EXPECT_EQ(result.out, line);
-  EXPECT_EQ(result.err, kDumpStart);
+  EXPECT_EQ(result.out, TextOutput(line));
+  EXPECT_EQ(result.err, TextOutput(kDumpStart));
 }
 
 TEST(QuarnProcessTest, DumpPrintsLongAndSpacedNamesWhole) {
@@ -172,8 +162,11 @@ TEST(QuarnProcessTest, DumpPrintsLongAndSpacedNamesWhole) {
   ProgramResult result = RunQuarn(dir.path(), {"-d", "*.jpg"});
   std::string wideLine = DumpLine("abcdefghijklmnop.jpg", wide, 64, 48);
   EXPECT_EQ(wideLine.substr(0, 22), "abcdefghijklmnop.jpg  ");
-  EXPECT_EQ(result.out, wideLine + DumpLine("my pic.jpg", spaced, 40, 30));
-  EXPECT_EQ(result.err, kDumpStart);
+  EXPECT_EQ(WalkOrderFree(result.out, 0),
+            WalkOrderFree(TextOutput(wideLine +
+                                     DumpLine("my pic.jpg", spaced, 40, 30)),
+                          0));
+  EXPECT_EQ(result.err, TextOutput(kDumpStart));
 }
 
 TEST(QuarnProcessTest, SamePatternTwicePrintsEveryFileTwice) {
@@ -184,8 +177,9 @@ TEST(QuarnProcessTest, SamePatternTwicePrintsEveryFileTwice) {
   // The thumbnail's size is reported, the whole file's CRC-32.
   std::string once =
       DumpLine("a.jpg", a, 64, 48) + DumpLine("b.jpg", b, 16, 12);
-  EXPECT_EQ(result.out, once + once);
-  EXPECT_EQ(result.err, kDumpStart);
+  EXPECT_EQ(WalkOrderFree(result.out, 0),
+            WalkOrderFree(TextOutput(once + once), 0));
+  EXPECT_EQ(result.err, TextOutput(kDumpStart));
 }
 
 TEST(QuarnProcessTest, DumpGoesByPatternsAndMarkerNotByExtension) {
@@ -196,26 +190,30 @@ TEST(QuarnProcessTest, DumpGoesByPatternsAndMarkerNotByExtension) {
       std::string("notes \xFF\xC0\x00\x11\x08\x00\x02\x00\x03", 15);
   WriteFile(dir.Join("notes.txt"), notes);
   WriteFile(dir.Join("empty.jpg"), "");
-  ASSERT_EQ(symlink("missing.jpg", dir.Join("dangling.jpg").c_str()), 0);
+  testsupport::MakeDanglingLinkWhereSupported(dir.Join("dangling.jpg"));
 
   EXPECT_EQ(RunQuarn(dir.path(), {"-d", "*.jpg"}).out,
-            DumpLine("p.jpg", picture, 40, 30));
+            TextOutput(DumpLine("p.jpg", picture, 40, 30)));
   ProgramResult all = RunQuarn(dir.path(), {"-d", "*.*"});
-  EXPECT_EQ(all.out, DumpLine("notes.txt", notes, 3, 2) +
-                         DumpLine("p.jpg", picture, 40, 30));
-  EXPECT_EQ(all.err, kDumpStart);
+  EXPECT_EQ(WalkOrderFree(all.out, 0),
+            WalkOrderFree(TextOutput(DumpLine("notes.txt", notes, 3, 2) +
+                                     DumpLine("p.jpg", picture, 40, 30)),
+                          0));
+  EXPECT_EQ(all.err, TextOutput(kDumpStart));
 }
 
 TEST(QuarnProcessTest, UnreadableFileIsReportedByPath) {
-  if (geteuid() == 0) GTEST_SKIP() << "every file is readable for root";
   ScopedTempDir dir;
   std::string picture = Place(dir, "baseline_64x48.jpg", "a.jpg");
   Place(dir, "baseline_40x30.jpg", "locked.jpg");
-  ASSERT_EQ(chmod(dir.Join("locked.jpg").c_str(), 0), 0);
+  testsupport::ScopedUnreadable locked(dir.Join("locked.jpg"));
+  if (!locked.active()) GTEST_SKIP() << "every file is readable for root";
   ProgramResult result = RunQuarn(dir.path(), {"-d", "*.jpg"});
-  EXPECT_EQ(result.out, DumpLine("a.jpg", picture, 64, 48));
-  EXPECT_EQ(result.err, kDumpStart + "\nErr: Unable to open file " +
-                            RealPath(dir.path()) + "/locked.jpg\n");
+  EXPECT_EQ(result.out, TextOutput(DumpLine("a.jpg", picture, 64, 48)));
+  EXPECT_EQ(result.err,
+            TextOutput(kDumpStart + "\nErr: Unable to open file " +
+                       testsupport::WorkingDirectoryView(dir.path()) +
+                       "locked.jpg\n"));
 }
 
 TEST(QuarnProcessTest, DumpedCatalogSortsThePicturesBack) {
@@ -225,12 +223,13 @@ TEST(QuarnProcessTest, DumpedCatalogSortsThePicturesBack) {
   Place(dir, "thumbnail_64x48.jpg", "c.jpg");
   Place(dir, "progressive_40x30.jpg", "d.jpg");
   ProgramResult dump = RunQuarn(dir.path(), {"-d", "*.jpg"});
-  ASSERT_EQ(dump.err, kDumpStart);
+  ASSERT_EQ(dump.err, TextOutput(kDumpStart));
   WriteFile(dir.Join("holiday.crc"), Catalog(dump.out));
 
   ProgramResult result = RunRename(dir.path(), "holiday");
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, kBanner + "3 files from holiday.crc.\n\n" + kUnloading);
+  EXPECT_EQ(result.err, TextOutput(kBanner + "3 files from holiday.crc.\n\n" +
+                                   kUnloading));
   EXPECT_EQ(ListFiles(dir.path()),
             Files({"d.jpg", "holiday.crc", "holiday/a.jpg", "holiday/b.jpg",
                    "holiday/c.jpg"}));
@@ -249,7 +248,8 @@ TEST(QuarnProcessTest, PicturesTakeTheirCatalogNames) {
 
   ProgramResult result = RunRename(dir.path(), "set");
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, kBanner + "4 files from set.crc.\n\n" + kUnloading);
+  EXPECT_EQ(result.err,
+            TextOutput(kBanner + "4 files from set.crc.\n\n" + kUnloading));
   // A progressive picture is never identified, even when listed.
   EXPECT_EQ(ListFiles(dir.path()),
             Files({"IMG_0004.jpg", "copy.jpeg", "set.crc", "set/Harbour.jpg",
@@ -260,13 +260,13 @@ TEST(QuarnProcessTest, WithoutUsableCatalogNothingIsTouched) {
   ScopedTempDir dir;
   Place(dir, "baseline_64x48.jpg", "a.jpg");
   ProgramResult missing = RunRename(dir.path(), "set");
-  EXPECT_EQ(missing.err, kBanner + "Error getting data.\n");
+  EXPECT_EQ(missing.err, TextOutput(kBanner + "Error getting data.\n"));
   EXPECT_EQ(missing.out, "");
 
   // Plain dump output has no separator line, so no record is read.
   WriteFile(dir.Join("set.crc"), RunQuarn(dir.path(), {"-d", "*.jpg"}).out);
   ProgramResult bare = RunRename(dir.path(), "set");
-  EXPECT_EQ(bare.err, kBanner + "Error getting data.\n");
+  EXPECT_EQ(bare.err, TextOutput(kBanner + "Error getting data.\n"));
   EXPECT_EQ(bare.out, "");
   EXPECT_EQ(ListFiles(dir.path()), Files({"a.jpg", "set.crc"}));
 }
@@ -279,7 +279,8 @@ TEST(QuarnProcessTest, IdenticalPicturesGoToDupesWithNumbers) {
   WriteFile(dir.Join("set.crc"), Catalog(Record("Sunset", bytes)));
 
   ProgramResult result = RunRename(dir.path(), "set");
-  EXPECT_EQ(result.err, kBanner + "1 files from set.crc.\n\n" + kUnloading);
+  EXPECT_EQ(result.err,
+            TextOutput(kBanner + "1 files from set.crc.\n\n" + kUnloading));
   // The numbered retry replaces the last character of the target.
   EXPECT_EQ(ListFiles(dir.path()),
             Files({"dupes/Sunset.jp0", "dupes/Sunset.jpg", "set.crc",
@@ -313,21 +314,23 @@ TEST(QuarnProcessTest, UnsafeCatalogNamesAreRefused) {
   testsupport::MakeFolder(work);
   std::string a = Fixture("baseline_64x48.jpg");
   std::string b = Fixture("baseline_40x30.jpg");
-  WriteFile(work + "/a.jpg", a);
-  WriteFile(work + "/b.jpg", b);
-  WriteFile(work + "/set.crc",
+  WriteFile(root.Join("work/a.jpg"), a);
+  WriteFile(root.Join("work/b.jpg"), b);
+  WriteFile(root.Join("work/set.crc"),
             Catalog(Record("../escape.jpg", a) + Record("sub\\b.jpg", b)));
   Files before = ListFiles(root.path());
 
   ProgramResult result = RunRename(work, "set");
-  std::string real = RealPath(work);
+  std::string real = testsupport::WorkingDirectoryView(work);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err,
-            kBanner + "2 files from set.crc.\n\n" +
-                "Err: Refused unsafe catalog name \"../escape.jpg\" for " +
-                real + "/a.jpg\n" +
-                "Err: Refused unsafe catalog name \"sub\\b.jpg\" for " + real +
-                "/b.jpg\n" + kUnloading);
+  // The two messages come in the walk order of a.jpg and b.jpg.
+  std::string expected =
+      kBanner + "2 files from set.crc.\n\n" +
+      "Err: Refused unsafe catalog name \"../escape.jpg\" for " + real +
+      "a.jpg\n" + "Err: Refused unsafe catalog name \"sub\\b.jpg\" for " +
+      real + "b.jpg\n" + kUnloading;
+  EXPECT_EQ(WalkOrderFree(result.err, 2),
+            WalkOrderFree(TextOutput(expected), 2));
   EXPECT_EQ(ListFiles(root.path()), before);
 }
 

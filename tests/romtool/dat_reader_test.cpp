@@ -1,9 +1,8 @@
 #include "romtool/dat_reader.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,14 +25,13 @@ struct Loaded {
 class DatReaderTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    inside_ = std::make_unique<testsupport::ScopedCurrentDirectory>(dir_.path());
   }
   void TearDown() override {
     CatalogRelease<RomEntry>();
     FreePatternList();
     FreeKeptSystemName();
-    ASSERT_EQ(chdir(previous_), 0);
+    inside_.reset();
   }
 
   Loaded Load(const std::string& contents) {
@@ -51,7 +49,7 @@ class DatReaderTest : public testing::Test {
   }
 
   ScopedTempDir dir_;
-  char previous_[4096];
+  std::unique_ptr<testsupport::ScopedCurrentDirectory> inside_;
 };
 
 using Entries = std::vector<std::pair<uint32_t, std::string>>;

@@ -3,8 +3,6 @@
 #define TESTS_ROMTOOL_TESSARY_FIXTURE_H_
 
 #include <gtest/gtest.h>
-#include <limits.h>
-#include <stdlib.h>
 
 #include <set>
 #include <string>
@@ -16,12 +14,7 @@ class TessaryTest : public testing::Test {
  protected:
   static constexpr const char* kBanner = "Tessary v1.0 (Release)\n";
 
-  TessaryTest() {
-    char resolved[PATH_MAX];
-    folder_ = realpath(dir_.path().c_str(), resolved) != nullptr
-                  ? std::string(resolved) + "/"
-                  : dir_.path() + "/";
-  }
+  TessaryTest() : folder_(testsupport::WorkingDirectoryView(dir_.path())) {}
 
   testsupport::ProgramResult Run(const std::vector<std::string>& args) {
     return testsupport::RunProgram(TESSARY_PATH, args, dir_.path());
@@ -45,6 +38,11 @@ class TessaryTest : public testing::Test {
     return testsupport::ReadFile(dir_.Join(name));
   }
   std::vector<std::string> Files() { return testsupport::ListFiles(dir_.path()); }
+
+  // What the tool's text-mode output holds for `text`.
+  static std::string Text(const std::string& text) {
+    return testsupport::TextOutput(text);
+  }
 
   // The working directory as the tool prints it, with its separator.
   const std::string& Folder() const { return folder_; }

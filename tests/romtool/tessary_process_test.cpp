@@ -10,6 +10,7 @@ namespace {
 using testsupport::Hex8;
 using testsupport::RandomBytes;
 using testsupport::ReferenceCrc;
+using testsupport::WalkOrderFree;
 
 const char kUsage[] =
     "---------------------------------------------\n"
@@ -26,7 +27,7 @@ TEST_F(TessaryTest, InvalidCommandLinesPrintBannerAndUsage) {
       {}, {"-x", "2600"}, {"2600", "-d"}, {"-d", ""}, {"-"}};
   for (const auto& args : commandLines) {
     testsupport::ProgramResult result = Run(args);
-    EXPECT_EQ(result.err, std::string(kBanner) + kUsage);
+    EXPECT_EQ(result.err, Text(std::string(kBanner) + kUsage));
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.status, 0);
   }
@@ -42,11 +43,13 @@ TEST_F(TessaryTest, DumpListsMatchingFilesInWalkOrder) {
   Write("empty.a26", "");  // checksum 0: nothing to report
   testsupport::MakeFolder(dir_.Join("folder.a26"));
   testsupport::ProgramResult result = Run({"-d", "*.a26", "*.bin"});
-  EXPECT_EQ(result.err, std::string(kBanner) + "Dump mode\n\n");
-  EXPECT_EQ(result.out, "*.a26 *.bin  \n" +
-                            Hex8(ReferenceCrc("hello")) + " A.a26\n" +
-                            Hex8(ReferenceCrc("abc")) + " b.a26\n" +
-                            Hex8(ReferenceCrc("123456789")) + " c.bin\n");
+  EXPECT_EQ(result.err, Text(std::string(kBanner) + "Dump mode\n\n"));
+  // The walk of one pattern lists its files in the walk order.
+  std::string expected = "*.a26 *.bin  \n" +
+                         Hex8(ReferenceCrc("hello")) + " A.a26\n" +
+                         Hex8(ReferenceCrc("abc")) + " b.a26\n" +
+                         Hex8(ReferenceCrc("123456789")) + " c.bin\n";
+  EXPECT_EQ(WalkOrderFree(result.out, 1), WalkOrderFree(Text(expected), 1));
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(Read("A.A26"), "hello");  // the name on disk keeps its case
 }
@@ -61,16 +64,18 @@ TEST_F(TessaryTest, LeadingZerosAndTheNameAfterTheSystem) {
   Write("z.a26", bytes);
   Write("2600.dat", "broken");
   testsupport::ProgramResult result = Run({"2600", "-d", "*.a26"});
-  EXPECT_EQ(result.out, "*.a26  \n" + Hex8(ReferenceCrc(bytes)) + " z.a26\n");
-  EXPECT_EQ(result.out.substr(8, 1), "0");
-  EXPECT_EQ(result.err, std::string(kBanner) + "Dump mode\n\n");
+  EXPECT_EQ(result.out,
+            Text("*.a26  \n" + Hex8(ReferenceCrc(bytes)) + " z.a26\n"));
+  EXPECT_EQ(result.out.substr(Text("*.a26  \n").size(), 1), "0");
+  EXPECT_EQ(result.err, Text(std::string(kBanner) + "Dump mode\n\n"));
 }
 
 TEST_F(TessaryTest, NamesWithoutExtensionAreNeverListed) {
   Write("README", "text");
   Write("game.a26", "abc");
   testsupport::ProgramResult result = Run({"-d", "*.*"});
-  EXPECT_EQ(result.out, "*.*  \n" + Hex8(ReferenceCrc("abc")) + " game.a26\n");
+  EXPECT_EQ(result.out,
+            Text("*.*  \n" + Hex8(ReferenceCrc("abc")) + " game.a26\n"));
 }
 
 // An interleaved Genesis image whose linear contents are `linear`: the
@@ -108,17 +113,18 @@ TEST_F(TessaryTest, HeadersAreExcludedBeforeTheChecksum) {
   Write("i.a78", RandomBytes(100, 4));   // shorter than its header
   testsupport::ProgramResult result = Run({"-d", "*.*"});
   std::string crc = Hex8(ReferenceCrc(rom));
-  EXPECT_EQ(result.out, "*.*  \n" + crc + " a.a78\n" +
-                            Hex8(ReferenceCrc(lynxRom)) + " b.lnx\n" + crc +
-                            " c.nes\n" + crc + " d.smd\n" + crc +
-                            " e.swc\n" + crc + " f.fig\n");
-  EXPECT_EQ(result.err, std::string(kBanner) + "Dump mode\n\n");
+  std::string expected = "*.*  \n" + crc + " a.a78\n" +
+                         Hex8(ReferenceCrc(lynxRom)) + " b.lnx\n" + crc +
+                         " c.nes\n" + crc + " d.smd\n" + crc + " e.swc\n" +
+                         crc + " f.fig\n";
+  EXPECT_EQ(WalkOrderFree(result.out, 1), WalkOrderFree(Text(expected), 1));
+  EXPECT_EQ(result.err, Text(std::string(kBanner) + "Dump mode\n\n"));
 }
 
 TEST_F(TessaryTest, PatternEntryWithoutLeadingStarDotAcceptsNothing) {
   Write("game1.a26", "abc");
   testsupport::ProgramResult result = Run({"-d", "game*.a26"});
-  EXPECT_EQ(result.out, "game*.a26  \n");
+  EXPECT_EQ(result.out, Text("game*.a26  \n"));
 }
 
 // ---- Rename mode ----
@@ -129,9 +135,9 @@ TEST_F(TessaryTest, DumpReadsBackAsACatalogThatSortsTheSameFiles) {
   testsupport::ProgramResult dump = Run({"-d", "*.a26", "*.bin"});
   Write("2600.dat", dump.out);
   testsupport::ProgramResult result = RunRename({"2600"});
-  EXPECT_EQ(result.out, "*.a26 *.bin   \n");
-  EXPECT_EQ(result.err, std::string(kBanner) +
-                            "2 files from 2600.dat.\n\n\nUnloading Data\n");
+  EXPECT_EQ(result.out, Text("*.a26 *.bin   \n"));
+  EXPECT_EQ(result.err, Text(std::string(kBanner) +
+                             "2 files from 2600.dat.\n\n\nUnloading Data\n"));
   EXPECT_EQ(Files(), (std::vector<std::string>{
                          "2600.dat", "2600/Pac-Man (USA).a26", "2600/combat.bin"}));
 }
@@ -180,12 +186,13 @@ TEST_F(TessaryTest, UnsafeCatalogNamesAreRefusedAndTheFileStays) {
   Write("2600.dat", "*.a26  \n352441c2 ../../escaped\n" +
                         Hex8(ReferenceCrc("def")) + " sub\\dir\n");
   testsupport::ProgramResult result = RunRename({"2600"});
-  EXPECT_EQ(result.err,
-            std::string(kBanner) + "2 files from 2600.dat.\n\n" +
-                "Err: Refused unsafe catalog name \"../../escaped\" for " +
-                Folder() + "a.a26\n" +
-                "Err: Refused unsafe catalog name \"sub\\dir\" for " +
-                Folder() + "b.a26\n\nUnloading Data\n");
+  // The two messages come in the walk order of a.a26 and b.a26.
+  std::string expected =
+      std::string(kBanner) + "2 files from 2600.dat.\n\n" +
+      "Err: Refused unsafe catalog name \"../../escaped\" for " + Folder() +
+      "a.a26\n" + "Err: Refused unsafe catalog name \"sub\\dir\" for " +
+      Folder() + "b.a26\n\nUnloading Data\n";
+  EXPECT_EQ(WalkOrderFree(result.err, 2), WalkOrderFree(Text(expected), 2));
   EXPECT_EQ(Files(), (std::vector<std::string>{"2600.dat", "a.a26", "b.a26"}));
 }
 
@@ -195,7 +202,7 @@ TEST_F(TessaryTest, CatalogsWithoutRecordsTouchNothing) {
   for (const char* catalog : catalogs) {
     if (catalog != nullptr) Write("2600.dat", catalog);
     testsupport::ProgramResult result = RunRename({"2600"});
-    EXPECT_EQ(result.err, std::string(kBanner) + "Error getting data.\n");
+    EXPECT_EQ(result.err, Text(std::string(kBanner) + "Error getting data.\n"));
     EXPECT_TRUE(testsupport::PathExists(dir_.Join("a.a26")));
   }
 }
@@ -206,9 +213,14 @@ TEST_F(TessaryTest, SectionedCatalogSortsEveryFileItLists) {
   Write("z.txt", "not listed");
   Write("set.dat", "[GAMES]\r\n\xAC" "1\xAC" "Game\xAC" "3\xAC" "4\xAC" "5\xAC" "352441c2\r\n");
   testsupport::ProgramResult result = RunRename({"set"});
-  EXPECT_EQ(result.out, "*.* \n");
-  EXPECT_EQ(Files(), (std::vector<std::string>{"dupes/Game.nes", "set.dat",
-                                               "set/Game.bin", "z.txt"}));
+  EXPECT_EQ(result.out, Text("*.* \n"));
+  // The file walked first takes the catalog folder, the other goes to dupes.
+  std::vector<std::string> binFirst = {"dupes/Game.nes", "set.dat",
+                                       "set/Game.bin", "z.txt"};
+  std::vector<std::string> nesFirst = {"dupes/Game.bin", "set.dat",
+                                       "set/Game.nes", "z.txt"};
+  EXPECT_EQ(Files(),
+            testsupport::ExpectedForWalkOrder(Files(), binFirst, nesFirst));
 }
 
 }  // namespace

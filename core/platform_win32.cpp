@@ -1,0 +1,181 @@
+// Win32 implementation of the platform interface: the directory functions
+// of the Windows API and the C runtime's rename, with paths of at most 255
+// characters, the size of the tools' path buffers.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/platform.h"
+#include "core/text.h"
+#include "core/wildcard.h"
+
+namespace {
+
+const size_t kMaxPath = 255;
+
+// The last component of a path pattern, after either separator that
+// Windows accepts.
+const char* LastComponent(const std::string& pathPattern) {
+  size_t cut = pathPattern.find_last_of("\\/");
+  return pathPattern.c_str() + (cut == std::string::npos ? 0 : cut + 1);
+}
+
+bool IsListedFile(const WIN32_FIND_DATAA& found, const char* pattern) {
+  if (found.cFileName[0] == '.') return false;
+  if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  // FindFirstFileA also matches the generated 8.3 short name, so "*.jpe"
+  // would find "photo.jpeg"; only names whose own spelling matches count.
+  return WildcardMatches(pattern, found.cFileName);
+}
+
+// Opens `path` for reading with the sharing that lets other programs go on
+// using it. Anything that is not a file on disk (a device such as CON or
+// COM1, a pipe) is closed again at once, before a single byte is read.
+HANDLE OpenDiskFile(const char* path) {
+  HANDLE file =
+      CreateFileA(path, GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+// "COM" or "LPT" followed by one digit 1 to 9, or by the superscripts 1, 2
+// and 3 (code page 1252) that Windows also takes as those digits.
+bool IsNumberedPort(const std::string& stem) {
+  if (stem.size() != 4) return false;
+  std::string prefix = stem.substr(0, 3);
+  if (prefix != "COM" && prefix != "LPT") return false;
+  unsigned char digit = static_cast<unsigned char>(stem[3]);
+  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 ||
+         digit == 0xB3;
+}
+
+}  // namespace
+
+char PlatformSeparator() { return '\\'; }
+
+size_t PlatformMaxPathLength() { return kMaxPath; }
+
+int PlatformCurrentDirectory(std::string* out) {
+  out->clear();
+  char buffer[kMaxPath + 1];
+  // The result is the length without the terminator, or the size needed
+  // (terminator included) when the buffer is too small.
+  DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+  if (length == 0 || length > kMaxPath) return 0;
+  out->assign(buffer, length);
+  return 1;
+}
+
+size_t PlatformListDirectory(const std::string& pathPattern,
+                             std::vector<std::string>* names) {
+  names->clear();
+  const char* pattern = LastComponent(pathPattern);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pathPattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  // The order is the file system's own: sorted on NTFS, the order of the
+  // directory entries on FAT volumes.
+  do {
+    if (IsListedFile(found, pattern)) names->push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names->size();
+}
+
+int PlatformExists(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  FindClose(search);
+  return 1;
+}
+
+int PlatformCreateFolder(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) ? 1 : 0;
+}
+
+int PlatformMoveFile(const std::string& from, const std::string& to) {
+  // The C runtime's rename never replaces an existing target on Windows.
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
+}
+
+PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
+  HANDLE file = OpenDiskFile(path);
+  if (file == INVALID_HANDLE_VALUE) return kNoFile;
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(file, &length) || length.QuadPart < 0) {
+    CloseHandle(file);
+    return kNoFile;
+  }
+  *size = static_cast<uint64_t>(length.QuadPart);
+  return reinterpret_cast<PlatformFile>(file);
+}
+
+int PlatformReadExactly(PlatformFile file, unsigned char* into, size_t count) {
+  HANDLE handle = reinterpret_cast<HANDLE>(file);
+  // ReadFile counts in DWORDs: larger reads go in pieces of 1 GiB.
+  const size_t kPiece = 1u << 30;
+  while (count > 0) {
+    DWORD wanted = static_cast<DWORD>(count < kPiece ? count : kPiece);
+    DWORD got = 0;
+    if (!ReadFile(handle, into, wanted, &got, nullptr) || got == 0) return 0;
+    into += got;
+    count -= got;
+  }
+  return 1;
+}
+
+void PlatformCloseFile(PlatformFile file) {
+  CloseHandle(reinterpret_cast<HANDLE>(file));
+}
+
+std::FILE* PlatformOpenForReading(const char* path, bool textMode) {
+  HANDLE file = OpenDiskFile(path);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  // The descriptor takes over the handle, and the stream the descriptor:
+  // closing the stream closes all three.
+  int descriptor =
+      _open_osfhandle(reinterpret_cast<intptr_t>(file),
+                      _O_RDONLY | (textMode ? _O_TEXT : _O_BINARY));
+  if (descriptor == -1) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  std::FILE* stream = _fdopen(descriptor, textMode ? "r" : "rb");
+  if (stream == nullptr) _close(descriptor);
+  return stream;
+}
+
+int PlatformFileSize(std::FILE* file, uint64_t* size) {
+  struct _stati64 info;
+  if (_fstati64(_fileno(file), &info) != 0 || info.st_size < 0) return 0;
+  *size = static_cast<uint64_t>(info.st_size);
+  return 1;
+}
+
+int PlatformNameIsReserved(const char* name) {
+  // A colon names an alternate data stream ("a.bin:hidden") or a path
+  // relative to another drive ("C:x"): either would put the file elsewhere.
+  if (std::strchr(name, ':') != nullptr) return 1;
+  // Windows takes a device name with any extension, and with spaces
+  // before the extension, as the device itself.
+  std::string stem(name, std::strcspn(name, "."));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem)
+    c = static_cast<char>(AsciiUpper(static_cast<unsigned char>(c)));
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
+    return 1;
+  }
+  return IsNumberedPort(stem) ? 1 : 0;
+}
