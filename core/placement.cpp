@@ -42,7 +42,10 @@ int CatalogNameIsSafe(const std::string& name) {
 int EnsureFolder(const std::string& directory, const char* folderName) {
   std::string folder = directory + folderName;
   if (!PathFits(folder)) return 0;
-  return PlatformExists(folder) || PlatformCreateFolder(folder);
+  // A creation that fails because another process made the folder first
+  // has what it wanted: look again before giving up.
+  return PlatformExists(folder) || PlatformCreateFolder(folder) ||
+         PlatformExists(folder);
 }
 
 int PlaceFile(const std::string& sourcePath, const char* folderName,
