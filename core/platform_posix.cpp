@@ -18,11 +18,49 @@ char PlatformSeparator() { return '/'; }
 
 size_t PlatformMaxPathLength() { return PATH_MAX - 1; }
 
+namespace {
+
+// The current directory as the run read it: its path with the separator,
+// and an open handle on it (or -1).
+std::string g_currentPrefix;
+int g_currentFolder = -1;
+
+// A path as the kernel gets it: relative to a folder handle, or AT_FDCWD.
+struct Located {
+  int folder;
+  const char* path;
+};
+
+// Paths inside the current directory go to the kernel relative to the
+// handle on it: the kernel walks every component of an absolute path, and
+// for small files that walk costs more than reading them. The handle names
+// the same folder as the path did when it was read, whatever the process
+// does later.
+Located Locate(const char* path) {
+  size_t length = g_currentPrefix.size();
+  if (g_currentFolder >= 0 &&
+      std::strncmp(path, g_currentPrefix.c_str(), length) == 0 &&
+      path[length] != '\0') {
+    return Located{g_currentFolder, path + length};
+  }
+  return Located{AT_FDCWD, path};
+}
+
+Located Locate(const std::string& path) { return Locate(path.c_str()); }
+
+}  // namespace
+
 int PlatformCurrentDirectory(std::string* out) {
   out->clear();
+  g_currentPrefix.clear();
+  if (g_currentFolder >= 0) close(g_currentFolder);
+  g_currentFolder = -1;
   std::vector<char> buffer(PATH_MAX + 1);
   if (getcwd(buffer.data(), buffer.size()) == nullptr) return 0;
   out->assign(buffer.data());
+  // Without the handle every path simply stays absolute.
+  g_currentFolder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (g_currentFolder >= 0) g_currentPrefix = *out + "/";
   return 1;
 }
 
@@ -78,51 +116,56 @@ size_t PlatformListDirectory(const std::string& pathPattern,
 }
 
 int PlatformExists(const std::string& path) {
+  Located at = Locate(path);
   struct stat info;
-  return lstat(path.c_str(), &info) == 0 ? 1 : 0;
+  return fstatat(at.folder, at.path, &info, AT_SYMLINK_NOFOLLOW) == 0 ? 1 : 0;
 }
 
 int PlatformCreateFolder(const std::string& path) {
-  return mkdir(path.c_str(), 0777) == 0 ? 1 : 0;
+  Located at = Locate(path);
+  return mkdirat(at.folder, at.path, 0777) == 0 ? 1 : 0;
 }
 
 namespace {
 
 // For file systems without hard links: reserve the target name with an
 // exclusive create, then rename over our own empty placeholder.
-int MoveOntoPlaceholder(const char* from, const char* to) {
-  int placeholder = open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+int MoveOntoPlaceholder(Located from, Located to) {
+  int placeholder = openat(to.folder, to.path,
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (placeholder < 0) return 0;
   close(placeholder);
-  if (rename(from, to) == 0) return 1;
-  unlink(to);
+  if (renameat(from.folder, from.path, to.folder, to.path) == 0) return 1;
+  unlinkat(to.folder, to.path, 0);
   return 0;
 }
 
 // For file systems that refuse the no-replace flag: a hard link fails when
 // the target exists, and only once it stands is the old name removed.
-int MoveByLink(const char* from, const char* to) {
-  if (link(from, to) != 0) {
+int MoveByLink(Located from, Located to) {
+  if (linkat(from.folder, from.path, to.folder, to.path, 0) != 0) {
     if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) {
       return MoveOntoPlaceholder(from, to);
     }
     return 0;
   }
-  if (unlink(from) == 0) return 1;
-  unlink(to);  // keep exactly one name for the file
+  if (unlinkat(from.folder, from.path, 0) == 0) return 1;
+  unlinkat(to.folder, to.path, 0);  // keep exactly one name for the file
   return 0;
 }
 
 }  // namespace
 
 int PlatformMoveFile(const std::string& from, const std::string& to) {
+  Located source = Locate(from);
+  Located target = Locate(to);
   // rename() alone would silently replace an existing target.
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
+  if (renameat2(source.folder, source.path, target.folder, target.path,
                 RENAME_NOREPLACE) == 0) {
     return 1;
   }
   if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-    return MoveByLink(from.c_str(), to.c_str());
+    return MoveByLink(source, target);
   }
   return 0;
 }
@@ -131,7 +174,8 @@ PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
   // O_NONBLOCK keeps a pipe that replaced the file from blocking the open;
   // it is then refused because it is not a regular file. On a regular file
   // the flag changes nothing.
-  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  Located at = Locate(path);
+  int fd = openat(at.folder, at.path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return kNoFile;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
@@ -158,7 +202,8 @@ void PlatformCloseFile(PlatformFile file) { close(static_cast<int>(file)); }
 std::FILE* PlatformOpenForReading(const char* path, bool /*textMode*/) {
   // O_NONBLOCK keeps a pipe that replaced the file from blocking the open;
   // such a thing is then refused because it is not a regular file.
-  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  Located at = Locate(path);
+  int fd = openat(at.folder, at.path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -19,16 +19,6 @@ int DigitValue(unsigned char c, int base) {
 
 }  // namespace
 
-unsigned char AsciiLower(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a')
-                                : c;
-}
-
-unsigned char AsciiUpper(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A')
-                                : c;
-}
-
 void TrimLineEnd(char* text) {
   size_t length = std::strlen(text);
   while (length > 1 &&

@@ -4,9 +4,16 @@
 
 #include <cstdint>
 
-// ASCII letter case, leaving every other byte as it is.
-unsigned char AsciiLower(unsigned char c);
-unsigned char AsciiUpper(unsigned char c);
+// ASCII letter case, leaving every other byte as it is. Inline: sorting a
+// large folder calls them for every character compared.
+inline unsigned char AsciiLower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a')
+                                : c;
+}
+inline unsigned char AsciiUpper(unsigned char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A')
+                                : c;
+}
 
 // Removes trailing control characters (codes 9 to 13) from `text` in place,
 // stopping at the first other character. Spaces stay. The first character

@@ -10,6 +10,7 @@
 
 #include "core/platform.h"
 #include "tests/core/platform_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -47,6 +48,33 @@ TEST_F(PlatformTest, OpenRefusesAPipeWithoutBlocking) {
   uint64_t size = 99;
   EXPECT_EQ(PlatformOpenFile(dir_.Join("pipe").c_str(), &size), kNoFile);
   EXPECT_EQ(size, 99u);
+}
+
+// Paths inside the run's directory reach the kernel relative to a handle
+// on it; they must keep naming that directory's files after a chdir.
+TEST_F(PlatformTest, PathsInTheRunsDirectoryKeepTheirMeaningAfterAChdir) {
+  Touch("file.bin", "in the run's folder");
+  testsupport::ScopedTempDir other;
+  testsupport::WriteFile(other.Join("file.bin"), "elsewhere");
+  testsupport::MakeFolder(other.Join("sorted"));
+  std::string current;
+  {
+    testsupport::ScopedCurrentDirectory inRun(dir_.path());
+    ASSERT_EQ(PlatformCurrentDirectory(&current), 1);
+  }
+  testsupport::ScopedCurrentDirectory inOther(other.path());
+  std::string file = current + "/file.bin";
+  uint64_t size = 0;
+  PlatformFile opened = PlatformOpenFile(file.c_str(), &size);
+  ASSERT_NE(opened, kNoFile);
+  EXPECT_EQ(size, std::string("in the run's folder").size());
+  PlatformCloseFile(opened);
+  EXPECT_EQ(PlatformExists(current + "/sorted"), 0);  // only in `other`
+  EXPECT_EQ(PlatformCreateFolder(current + "/sorted"), 1);
+  EXPECT_EQ(PlatformMoveFile(file, current + "/sorted/moved.bin"), 1);
+  EXPECT_EQ(testsupport::ReadFile(dir_.Join("sorted/moved.bin")),
+            "in the run's folder");
+  EXPECT_EQ(testsupport::ReadFile(other.Join("file.bin")), "elsewhere");
 }
 
 TEST(PlatformPosixTest, NoNameIsReservedBeyondTheSeparators) {
