@@ -66,7 +66,8 @@ work="$build/rename-work"
 prepare="rm -rf '$work' && cp -al '$corpus/rename' '$work'"
 time_commands rename "$build" --prepare "$prepare" \
   -n "Tessary -d" "cd '$work' && $tessary -d '*.a26'" \
-  -n "Tessary big (rename)" "cd '$work' && $tessary big"
+  -n "Tessary big (rename)" "cd '$work' && $tessary big" \
+  -n "move floor" "cd '$work' && mkdir big && $floor --move-into big .a26"
 rm -rf "$work"
 
 # Peak memory of the dump of the large files, beside the largest file.
