@@ -60,7 +60,10 @@ int PlatformCurrentDirectory(std::string* out) {
   out->assign(buffer.data());
   // Without the handle every path simply stays absolute.
   g_currentFolder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (g_currentFolder >= 0) g_currentPrefix = *out + "/";
+  if (g_currentFolder >= 0) {
+    g_currentPrefix = *out;
+    if (g_currentPrefix.back() != '/') g_currentPrefix.push_back('/');
+  }
   return 1;
 }
 

@@ -77,10 +77,7 @@ bool PatternsCoverArchives() {
 
 void WalkPatterns(const ToolConfig& tool, const std::string& directory,
                   int flags) {
-  // A copy: the per-file function may not change the list, but a copy
-  // makes the walk independent of it anyway.
-  std::vector<std::string> patterns = PatternListEntries();
-  for (const std::string& pattern : patterns) {
+  for (const std::string& pattern : PatternListEntries()) {
     ScanDirectory(directory.c_str(), tool.perFile, pattern.c_str(), flags);
   }
   if (tool.extraZipPass && !PatternsCoverArchives()) {
