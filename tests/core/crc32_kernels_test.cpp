@@ -130,16 +130,21 @@ TEST(Crc32DispatchTest, UnknownKernelLeavesTheRegister) {
   EXPECT_EQ(Crc32KernelUpdate(-1, 0x1234u, bytes, 4), 0x1234u);
 }
 
-TEST(Crc32DispatchTest, RawSeedOnLongRangesMatchesZlibStartedThere) {
-  // A raw register s is where zlib stands after it was handed ~s.
+TEST(Crc32DispatchTest, RawSeedOnShortAndLongRangesMatchesZlibStartedThere) {
+  // A raw register s is where zlib stands after it was handed ~s: the
+  // all-ones register gives the plain checksum, and any other seed is not
+  // inverted first, so a finished sum does not continue.
   Crc32InitTable();
   const std::vector<unsigned char> data = RandomVector(70000, 3);
-  for (uint32_t seed : {0x1u, 0x12345678u, 0xFFFFFFFEu}) {
+  for (uint32_t seed : {0x1u, 0x12345678u, 0xFFFFFFFEu, 0xFFFFFFFFu}) {
     for (uint32_t offset : {0u, 5u, 64u}) {
-      const uint32_t length = static_cast<uint32_t>(data.size()) - offset - 9;
-      EXPECT_EQ(Crc32Compute(data.data(), length, offset, seed),
-                Zlib(~seed, data.data() + offset, length))
-          << "seed " << testsupport::Hex8(seed) << " offset " << offset;
+      const uint32_t longest = static_cast<uint32_t>(data.size()) - offset - 9;
+      for (uint32_t length : {3u, longest}) {
+        EXPECT_EQ(Crc32Compute(data.data(), length, offset, seed),
+                  Zlib(~seed, data.data() + offset, length))
+            << "seed " << testsupport::Hex8(seed) << " offset " << offset
+            << " length " << length;
+      }
     }
   }
 }

@@ -78,8 +78,12 @@ TEST_F(PlatformTest, ListingOfNothingOrOfAMissingFolderIsEmpty) {
 TEST_F(PlatformTest, MoveNeverReplacesAnExistingFile) {
   Touch("source.bin", "source");
   Touch("target.bin", "target");
-  EXPECT_EQ(PlatformMoveFile(dir_.Join("source.bin"), dir_.Join("target.bin")),
-            0);
+  Touch("plain", "plain");
+  // Onto a file, into a folder that is missing, into a plain file.
+  for (const char* target : {"target.bin", "no/x.bin", "plain/x"}) {
+    EXPECT_EQ(PlatformMoveFile(dir_.Join("source.bin"), dir_.Join(target)), 0)
+        << target;
+  }
   EXPECT_EQ(ReadFile(dir_.Join("source.bin")), "source");
   EXPECT_EQ(ReadFile(dir_.Join("target.bin")), "target");
 }
@@ -94,16 +98,6 @@ TEST_F(PlatformTest, MoveIntoAFolderUnderANewName) {
   EXPECT_EQ(ReadFile(dir_.Join("sorted/Game.bin")), "source");
 }
 
-TEST_F(PlatformTest, MoveFailsWhenTheFolderIsMissingOrAFile) {
-  Touch("source.bin", "source");
-  Touch("plain", "plain");
-  EXPECT_EQ(PlatformMoveFile(dir_.Join("source.bin"), dir_.Join("no/x.bin")),
-            0);
-  EXPECT_EQ(PlatformMoveFile(dir_.Join("source.bin"), dir_.Join("plain/x")),
-            0);
-  EXPECT_EQ(ReadFile(dir_.Join("source.bin")), "source");
-}
-
 TEST_F(PlatformTest, ExistsCountsAnyKindOfName) {
   Touch("file");
   testsupport::MakeFolder(dir_.Join("folder"));
@@ -114,28 +108,23 @@ TEST_F(PlatformTest, ExistsCountsAnyKindOfName) {
   EXPECT_EQ(PlatformCreateFolder(dir_.Join("new")), 0);
 }
 
-TEST_F(PlatformTest, OpenRefusesFoldersAndMissingFiles) {
-  Touch("file", "bytes");
-  testsupport::MakeFolder(dir_.Join("folder"));
-  EXPECT_EQ(PlatformOpenForReading(dir_.Join("folder").c_str(), false),
-            nullptr);
-  EXPECT_EQ(PlatformOpenForReading(dir_.Join("none").c_str(), false), nullptr);
-  std::FILE* file = PlatformOpenForReading(dir_.Join("file").c_str(), false);
-  ASSERT_NE(file, nullptr);
-  uint64_t size = 0;
-  EXPECT_EQ(PlatformFileSize(file, &size), 1);
-  EXPECT_EQ(size, 5u);
-  std::fclose(file);
-}
-
-TEST_F(PlatformTest, OpenFileGivesTheSizeAndReadsExactly) {
+TEST_F(PlatformTest, OpenRefusesFoldersAndMissingFilesAndGivesTheSize) {
   Touch("file", "bytes");
   testsupport::MakeFolder(dir_.Join("folder"));
   uint64_t size = 99;
   for (const char* refused : {"folder", "none"}) {
+    EXPECT_EQ(PlatformOpenForReading(dir_.Join(refused).c_str(), false),
+              nullptr);
     EXPECT_EQ(PlatformOpenFile(dir_.Join(refused).c_str(), &size), kNoFile);
     EXPECT_EQ(size, 99u);
   }
+  std::FILE* stream = PlatformOpenForReading(dir_.Join("file").c_str(), false);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(PlatformFileSize(stream, &size), 1);
+  EXPECT_EQ(size, 5u);
+  std::fclose(stream);
+
+  size = 99;
   PlatformFile file = PlatformOpenFile(dir_.Join("file").c_str(), &size);
   ASSERT_NE(file, kNoFile);
   EXPECT_EQ(size, 5u);

@@ -188,9 +188,4 @@ TEST_F(RunToolTest, EmptyCatalogEndsTheRunBeforeTheWalk) {
   EXPECT_EQ(g_clears, 0);
 }
 
-TEST_F(RunToolTest, InvalidCommandLinePrintsBannerAndUsageOnly) {
-  EXPECT_EQ(Run(true, {}), std::string("Banner\n") + kUsage);
-  EXPECT_TRUE(g_seen.empty());
-}
-
 }  // namespace

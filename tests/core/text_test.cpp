@@ -66,6 +66,7 @@ TEST(ParseUnsigned32Test, BehavesLikeStrtoulInThirtyTwoBits) {
       {"1234abcd Game", 16, 0x1234ABCDu},
       {"0xff", 16, 0xFFu},
       {"0XfF", 16, 0xFFu},
+      {"0000a1b2c3d4", 16, 0xA1B2C3D4u},  // twelve digits, but it fits
       {" \t 1a", 16, 0x1Au},
       {"+1a", 16, 0x1Au},
       {"-1", 16, 0xFFFFFFFFu},

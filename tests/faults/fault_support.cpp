@@ -1,15 +1,14 @@
 #include "tests/faults/fault_support.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <linux/fs.h>
 #include <sched.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -182,11 +181,16 @@ std::vector<RenameScenario> BothTools() {
   return {RomScenario(), PictureScenario()};
 }
 
+std::string CatalogFolder(const RenameScenario& scenario) {
+  return scenario.placed.substr(0, scenario.placed.find('/'));
+}
+
 std::string FaultTest::MakeFolder(const std::string& name) {
   std::string folder = dir_.Join(name);
   testsupport::MakeFolder(folder);
-  char resolved[PATH_MAX];
-  return realpath(folder.c_str(), resolved) != nullptr ? resolved : folder;
+  std::string resolved = testsupport::WorkingDirectoryView(folder);
+  resolved.pop_back();  // the separator
+  return resolved;
 }
 
 void FaultTest::Prepare(const RenameScenario& scenario,
@@ -209,6 +213,17 @@ std::vector<std::string> FaultTest::RunChecked(const RenameScenario& scenario,
   EXPECT_EQ(SnapshotBounded(folder, kReadLimit), before)
       << "file contents changed by the run";
   return testsupport::ListFiles(folder);
+}
+
+void FaultTest::ExpectLanding(const RenameScenario& scenario,
+                              const std::string& folder,
+                              const std::string& landing) {
+  std::vector<std::string> expected = testsupport::ListFiles(folder);
+  if (!landing.empty()) {
+    std::replace(expected.begin(), expected.end(), scenario.source, landing);
+    std::sort(expected.begin(), expected.end());
+  }
+  EXPECT_EQ(RunChecked(scenario, folder), expected);
 }
 
 }  // namespace faults

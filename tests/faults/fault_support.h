@@ -92,6 +92,9 @@ RenameScenario RomScenario();
 RenameScenario PictureScenario();
 std::vector<RenameScenario> BothTools();
 
+// The folder that receives a scenario's first move, such as "2600".
+std::string CatalogFolder(const RenameScenario& scenario);
+
 // A fresh folder per test, in which scenarios are prepared and run.
 class FaultTest : public testing::Test {
  protected:
@@ -106,6 +109,23 @@ class FaultTest : public testing::Test {
   // (SnapshotBounded). Returns the files under `folder` afterwards.
   std::vector<std::string> RunChecked(const RenameScenario& scenario,
                                       const std::string& folder);
+
+  // RunChecked, expecting the scenario's identified file at `landing`
+  // afterwards ("" when it stays) and every other file where it was.
+  void ExpectLanding(const RenameScenario& scenario, const std::string& folder,
+                     const std::string& landing);
+
+  // Calls `body(scenario, folder)` for each tool's scenario with a fresh
+  // folder named `prefix` and the tool's label; the body prepares, injects
+  // its fault and runs. Stops once the test is skipped or fatally failed.
+  template <class Body>
+  void ForBothTools(const std::string& prefix, Body body) {
+    for (const RenameScenario& scenario : BothTools()) {
+      SCOPED_TRACE(scenario.label);
+      body(scenario, MakeFolder(prefix + scenario.label));
+      if (IsSkipped() || HasFatalFailure()) return;
+    }
+  }
 
   testsupport::ScopedTempDir dir_;
 };

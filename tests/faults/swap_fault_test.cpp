@@ -18,6 +18,7 @@
 #include "imagetool/identify.h"
 #include "romtool/identify.h"
 #include "tests/faults/fault_support.h"
+#include "tests/support/zip_builder.h"
 
 namespace faults {
 namespace {
@@ -103,9 +104,7 @@ Output CallReader(const Reader& reader, const std::string& folder,
 // The one message a reader gives for a name it cannot open.
 Output CannotOpen(const Reader& reader, const std::string& path) {
   if (reader.perFile == IdentifyRomFile && std::string(reader.name) == "x.zip") {
-    return {"Error in zipfile " + path +
-                "\nYour filesystem seems to be corrupt, please check it\n",
-            ""};
+    return {zipbuilder::Report(path, zipbuilder::kFilesystemText), ""};
   }
   return {"", "\nErr: Unable to open file " + path + "\n"};
 }

@@ -39,8 +39,7 @@ std::string Bytes(const char (&literal)[N]) {
 }
 
 std::string Fixture(const std::string& name) {
-  return testsupport::ReadFile(std::string(SORTERS_FIXTURES_DIR) + "/jpeg/" +
-                               name);
+  return testsupport::ReadFile(testsupport::FixturePath("jpeg/" + name));
 }
 
 void ExpectFound(const std::string& bytes, uint16_t width, uint16_t height) {
@@ -70,20 +69,15 @@ std::string FrameHeader(uint16_t height, uint16_t width) {
   return bytes;
 }
 
-TEST(JpegProbeTest, BaselinePicturesGiveWidthAndHeight) {
+TEST(JpegProbeTest, PicturesFromARealEncoder) {
   ExpectFound(Fixture("baseline_64x48.jpg"), 64, 48);
   ExpectFound(Fixture("baseline_40x30.jpg"), 40, 30);
-}
-
-TEST(JpegProbeTest, ProgressivePictureWithoutBaselineMarkerIsNotFound) {
-  std::string picture = Fixture("progressive_40x30.jpg");
-  ASSERT_NE(picture.find("\xFF\xC2"), std::string::npos);
-  ExpectNotFound(picture);
-}
-
-TEST(JpegProbeTest, EmbeddedThumbnailFrameComesFirst) {
-  // The Exif segment's thumbnail is 16x12; the main picture is 64x48.
+  // The Exif segment's thumbnail (16x12) comes before the main picture.
   ExpectFound(Fixture("thumbnail_64x48.jpg"), 16, 12);
+  // A progressive picture has its own frame marker and no baseline one.
+  std::string progressive = Fixture("progressive_40x30.jpg");
+  ASSERT_NE(progressive.find("\xFF\xC2"), std::string::npos);
+  ExpectNotFound(progressive);
 }
 
 TEST(JpegProbeTest, AnyDataHoldingThePairIsIdentified) {
@@ -96,29 +90,28 @@ TEST(JpegProbeTest, AnyDataHoldingThePairIsIdentified) {
   ExpectFound("\xFF" + FrameHeader(30, 40), 40, 30);
 }
 
-TEST(JpegProbeTest, OtherMarkersAreNotTheFrameHeader) {
-  ExpectNotFound(
-      Bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF\xFF\xC2\x00\x11"
-            "\x08\x00\x30\x00\x40\xC0\xFF\x00\xC0"));
-  ExpectNotFound("");
-}
-
-TEST(JpegProbeTest, PairTooCloseToTheEndIsNotFound) {
+TEST(JpegProbeTest, DataWithoutAWholePairIsNotIdentified) {
   const std::string full = "abc" + FrameHeader(0x1234, 0x5678);
+  ExpectFound(full, 0x5678, 0x1234);
   // Seven bytes after the pair are needed; with fewer, nothing is read.
   for (size_t cut = 1; cut <= 7; ++cut) {
     SCOPED_TRACE(cut);
     ExpectNotFound(full.substr(0, full.size() - cut));
   }
-  ExpectFound(full, 0x5678, 0x1234);
-  // A truncated first pair is not passed for a later one.
-  ExpectNotFound("ab" + Bytes("\xFF\xC0\x00\x11\xFF\xC0\x08"));
-}
-
-TEST(JpegProbeTest, FfAsLastByteIsNoPair) {
-  ExpectNotFound("\xFF");
-  ExpectNotFound("picture\xFF");
-  ExpectNotFound("picture\xC0\xFF");
+  const std::string notFound[] = {
+      // Other markers (here the progressive frame) are not the frame header.
+      Bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF\xFF\xC2\x00\x11"
+            "\x08\x00\x30\x00\x40\xC0\xFF\x00\xC0"),
+      "",
+      // A truncated first pair is not passed for a later one.
+      "ab" + Bytes("\xFF\xC0\x00\x11\xFF\xC0\x08"),
+      // An FF as the last byte is no pair.
+      "\xFF", "picture\xFF", "picture\xC0\xFF",
+  };
+  for (const std::string& bytes : notFound) {
+    SCOPED_TRACE(testing::PrintToString(bytes));
+    ExpectNotFound(bytes);
+  }
 }
 
 }  // namespace

@@ -16,10 +16,12 @@ namespace {
 using testsupport::ScopedTempDir;
 using testsupport::WriteFile;
 
+using Entries = std::vector<std::pair<uint32_t, std::string>>;
+
 struct Loaded {
   uint32_t count = 0;
   std::string echo;  // what the load wrote to standard output
-  std::vector<std::pair<uint32_t, std::string>> entries;
+  Entries entries;
 };
 
 class DatReaderTest : public testing::Test {
@@ -28,10 +30,15 @@ class DatReaderTest : public testing::Test {
     inside_ = std::make_unique<testsupport::ScopedCurrentDirectory>(dir_.path());
   }
   void TearDown() override {
-    CatalogRelease<RomEntry>();
-    FreePatternList();
+    Release();
     FreeKeptSystemName();
     inside_.reset();
+  }
+
+  // Forgets a load, so that the next one starts afresh.
+  static void Release() {
+    CatalogRelease<RomEntry>();
+    FreePatternList();
   }
 
   Loaded Load(const std::string& contents) {
@@ -51,8 +58,6 @@ class DatReaderTest : public testing::Test {
   ScopedTempDir dir_;
   std::unique_ptr<testsupport::ScopedCurrentDirectory> inside_;
 };
-
-using Entries = std::vector<std::pair<uint32_t, std::string>>;
 
 TEST_F(DatReaderTest, DumpLayoutReadsBackLineByLine) {
   Loaded loaded = Load(
@@ -93,8 +98,7 @@ TEST_F(DatReaderTest, PlainRecordLines) {
     Loaded loaded = Load(std::string("*.* \n") + c.line);
     EXPECT_EQ(loaded.entries, c.expected) << "line: " << c.line;
     EXPECT_EQ(loaded.count, c.expected.size());
-    CatalogRelease<RomEntry>();
-    FreePatternList();
+    Release();
   }
 }
 
@@ -118,24 +122,21 @@ TEST_F(DatReaderTest, SectionedLayoutReadsFieldRecordsAfterGames) {
   EXPECT_EQ(loaded.echo, "*.* \n");
 }
 
-TEST_F(DatReaderTest, GamesOnTheFirstLineStartsRecordsOnTheSecond) {
-  Loaded loaded = Load("[GAMES]\r\n0000000a A\n");
-  EXPECT_EQ(loaded.entries, (Entries{{0xAu, "A"}}));
-}
-
-TEST_F(DatReaderTest, CatalogsWithoutRecordsLoadNothing) {
-  const char* files[] = {
-      "",                                   // empty
-      "*.a26 *.bin  \n",                    // pattern line alone
-      "[CREDITS]\n0000000a A\n",            // no [GAMES]
-      "[CREDITS]\n[GAMES]  \n0000000a A\n", // spaces are not trimmed
-      "[GAMES]\n",                          // header without records
+TEST_F(DatReaderTest, RecordsStartWhereTheLayoutSays) {
+  const std::pair<const char*, Entries> files[] = {
+      {"", {}},                                     // empty
+      {"*.a26 *.bin  \n", {}},                      // pattern line alone
+      {"[CREDITS]\n0000000a A\n", {}},              // no [GAMES]
+      {"[CREDITS]\n[GAMES]  \n0000000a A\n", {}},   // spaces are not trimmed
+      {"[GAMES]\n", {}},                            // header without records
+      {"[GAMES]\r\n0000000a A\n", {{0xAu, "A"}}},   // header on the first line
   };
-  for (const char* contents : files) {
-    EXPECT_EQ(Load(contents).count, 0u) << "file: " << contents;
+  for (const auto& file : files) {
+    Loaded loaded = Load(file.first);
+    EXPECT_EQ(loaded.entries, file.second) << "file: " << file.first;
+    EXPECT_EQ(loaded.count, file.second.size());
     EXPECT_STREQ(KeptSystemName(), "test");
-    CatalogRelease<RomEntry>();
-    FreePatternList();
+    Release();
   }
 }
 

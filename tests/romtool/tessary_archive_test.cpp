@@ -13,11 +13,9 @@ using testsupport::RandomBytes;
 using testsupport::ReferenceCrc;
 using testsupport::WalkOrderFree;
 using zipbuilder::DeflatedMember;
+using zipbuilder::kCorruptText;
+using zipbuilder::kUnsupportedText;
 using zipbuilder::StoredMember;
-
-const char kCorrupt[] = "The zipfile seems to be corrupt, please check it";
-const char kUnsupported[] =
-    "The format of this zipfile is not supported, please recompress it";
 
 class TessaryArchiveTest : public TessaryTest {
  protected:
@@ -28,7 +26,7 @@ class TessaryArchiveTest : public TessaryTest {
     Write(name, zipbuilder::Build(archive));
   }
   std::string Report(const std::string& name, const char* reason) {
-    return "Error in zipfile " + Folder() + name + "\n" + reason + "\n";
+    return zipbuilder::Report(Folder() + name, reason);
   }
   std::string DumpErr() { return Text(std::string(kBanner) + "Dump mode\n\n"); }
 };
@@ -89,8 +87,9 @@ TEST_F(TessaryArchiveTest, ReportsLandInTheDumpBetweenItsLines) {
   testsupport::ProgramResult result = Run({"-d", "*.bin", "*.nes"});
   std::string expected = "*.bin *.nes  \n" + Hex8(ReferenceCrc("abc")) +
                          " a.bin\n" + Hex8(ReferenceCrc("def")) + " e.bin\n" +
-                         Report("b.zip", kCorrupt) + Report("c.zip", kCorrupt) +
-                         Report("d.zip", kUnsupported);
+                         Report("b.zip", kCorruptText) +
+                         Report("c.zip", kCorruptText) +
+                         Report("d.zip", kUnsupportedText);
   EXPECT_EQ(WalkOrderFree(result.out, 1), WalkOrderFree(Text(expected), 1));
   EXPECT_EQ(result.err, DumpErr());
 }
@@ -102,7 +101,7 @@ TEST_F(TessaryArchiveTest, ExtensionsAgreeingWithZipAreOpenedAsArchives) {
   // z.z64 is a plain file, and "*.z*" accepts no plain extension.
   testsupport::ProgramResult result = Run({"-d", "*.z*"});
   std::string expected =
-      "*.z*  \n" + Report("x.zipx", kCorrupt) + Report("y.z", kCorrupt);
+      "*.z*  \n" + Report("x.zipx", kCorruptText) + Report("y.z", kCorruptText);
   EXPECT_EQ(WalkOrderFree(result.out, 1), WalkOrderFree(Text(expected), 1));
 }
 

@@ -94,6 +94,10 @@ std::string ReadFile(const std::string& path) {
   return bytes.str();
 }
 
+std::string FixturePath(const std::string& relative) {
+  return std::string(SORTERS_FIXTURES_DIR) + "/" + relative;
+}
+
 std::string RandomBytes(size_t length, uint32_t seed) {
   std::mt19937 generator(seed);
   std::string bytes(length, '\0');

@@ -113,6 +113,10 @@ class ScopedUnreadable {
   intptr_t handle_ = -1;
 };
 
+// The path of `relative` (such as "jpeg/baseline_64x48.jpg") among the
+// committed fixtures, each made by a script under scripts/.
+std::string FixturePath(const std::string& relative);
+
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(size_t length, uint32_t seed);
 

@@ -48,20 +48,13 @@ bool IsDotEntry(const char* name) {
 }
 
 void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (IsDotEntry(found.cFileName)) continue;
-      std::string child = folder + "\\" + found.cFileName;
-      if (IsRealFolder(found)) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+  std::vector<std::string> files, folders;
+  native::ReadFolder(folder, &files, &folders);
+  for (const std::string& name : folders) RemoveTree(folder + "\\" + name);
+  for (const std::string& name : files) {
+    std::string child = folder + "\\" + name;
+    SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(child.c_str());
   }
   RemoveDirectoryA(folder.c_str());
 }

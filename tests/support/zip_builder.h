@@ -1,5 +1,6 @@
 // Builds zip archives byte by byte for the tests, so that every
-// field can be set to a value no archiver would write.
+// field can be set to a value no archiver would write; and the reports the
+// reader gives on archives it cannot use.
 #ifndef TESTS_SUPPORT_ZIP_BUILDER_H_
 #define TESTS_SUPPORT_ZIP_BUILDER_H_
 
@@ -52,6 +53,20 @@ std::string Build(const Archive& archive);
 
 // zlib's raw deflate (no header, no check value) of `content`.
 std::string RawDeflate(const std::string& content);
+
+// The reasons the reader gives for an archive it cannot use, spelled out
+// here rather than taken from the reader.
+inline const char kFilesystemText[] =
+    "Your filesystem seems to be corrupt, please check it";
+inline const char kCorruptText[] =
+    "The zipfile seems to be corrupt, please check it";
+inline const char kUnsupportedText[] =
+    "The format of this zipfile is not supported, please recompress it";
+
+// The two lines of one report on the archive at `path`.
+inline std::string Report(const std::string& path, const char* reason) {
+  return "Error in zipfile " + path + "\n" + reason + "\n";
+}
 
 }  // namespace zipbuilder
 

@@ -13,10 +13,6 @@ using zipbuilder::StoredMember;
 
 namespace {
 
-const char kCorrupt[] = "The zipfile seems to be corrupt, please check it";
-const char kUnsupported[] =
-    "The format of this zipfile is not supported, please recompress it";
-
 // Offsets inside a central directory entry and a local header.
 const size_t kEntryExtraLength = 30;
 const size_t kEntryCommentLength = 32;
@@ -25,8 +21,8 @@ const size_t kLocalSizes = 18;  // compressed, then uncompressed size
 
 }  // namespace
 
-Outcome Corrupt() { return {kCorrupt, 0}; }
-Outcome Unsupported() { return {kUnsupported, 0}; }
+Outcome Corrupt() { return {zipbuilder::kCorruptText, 0}; }
+Outcome Unsupported() { return {zipbuilder::kUnsupportedText, 0}; }
 Outcome Listed(uint32_t crc) { return {nullptr, crc}; }
 
 void PutLe(std::string* bytes, size_t offset, uint32_t value, int width) {

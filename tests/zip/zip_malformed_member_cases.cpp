@@ -205,13 +205,13 @@ std::vector<MalformedCase> FeatureCases() {
          return One(member, Unsupported());
        }},
       {"InfoZipArchive", [] {
-         return Built{testsupport::ReadFile(std::string(SORTERS_FIXTURES_DIR) +
-                                            "/zip/infozip-deflated.zip"),
+         return Built{testsupport::ReadFile(
+                          testsupport::FixturePath("zip/infozip-deflated.zip")),
                       {Listed(FixtureGammaCrc())}};
        }},
       {"PythonArchiveWithDataDescriptors", [] {
-         return Built{testsupport::ReadFile(std::string(SORTERS_FIXTURES_DIR) +
-                                            "/zip/python-descriptor.zip"),
+         return Built{testsupport::ReadFile(testsupport::FixturePath(
+                          "zip/python-descriptor.zip")),
                       {Listed(FixtureGammaCrc())}};
        }},
   };

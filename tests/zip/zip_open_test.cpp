@@ -2,9 +2,10 @@
 // central directory; every way an open can fail prints exactly one report.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "romtool/zip_reader.h"
 #include "tests/support/test_support.h"
@@ -16,11 +17,11 @@ namespace {
 
 using testsupport::ScopedTempDir;
 using testsupport::WriteFile;
-using ziptest::kCorruptText;
-using ziptest::kFilesystemText;
-using ziptest::kUnsupportedText;
+using zipbuilder::kCorruptText;
+using zipbuilder::kFilesystemText;
+using zipbuilder::kUnsupportedText;
+using zipbuilder::Report;
 using ziptest::OpenCapturing;
-using ziptest::Report;
 
 // Far above what the reader needs for the small archives below, far below
 // anything a size taken on trust from a damaged record would ask for.
@@ -42,71 +43,47 @@ std::string EndRecordBytes(uint16_t entries) {
   return zipbuilder::Build(empty);
 }
 
-struct OpenFailure {
-  const char* label;
-  std::string bytes;
-  const char* reason;
-};
-
-std::vector<OpenFailure> OpenFailures() {
-  std::vector<OpenFailure> cases;
-  const std::string end = EndRecordBytes(1);
-  cases.push_back({"empty file", "", kCorruptText});
-  cases.push_back({"under 22 bytes", end.substr(0, 21), kCorruptText});
-  cases.push_back({"no signature", std::string(3000, 'x'), kCorruptText});
-  cases.push_back({"signature too near the end",
-                   std::string(100, 'x') + end.substr(0, 21), kCorruptText});
-  cases.push_back({"no entries", zipbuilder::Build({}), kUnsupportedText});
-
+// TwoMembers with one change to its end record.
+std::string Damaged(const std::function<void(zipbuilder::Archive*)>& change) {
   zipbuilder::Archive archive = TwoMembers();
-  archive.diskNumber = 1;
-  cases.push_back({"disks differ", zipbuilder::Build(archive),
-                   kUnsupportedText});
-  archive = TwoMembers();
-  archive.diskEntries = 1;
-  cases.push_back({"entry counts differ", zipbuilder::Build(archive),
-                   kUnsupportedText});
-  archive = TwoMembers();
-  archive.centralDirSize = 0;
-  cases.push_back({"directory size 0", zipbuilder::Build(archive),
-                   kCorruptText});
-  archive = TwoMembers();
-  archive.centralDirOffset = 0x7FFFFFF0;
-  cases.push_back({"directory offset past the end",
-                   zipbuilder::Build(archive), kCorruptText});
-  archive = TwoMembers();
-  archive.centralDirSize = 0xFFFFFFFF;
-  cases.push_back({"directory size past the end", zipbuilder::Build(archive),
-                   kCorruptText});
-  // Offset and size add up to 8 in 32 bits: only a wide sum sees through it.
-  archive = TwoMembers();
-  archive.centralDirOffset = 0x10;
-  archive.centralDirSize = 0xFFFFFFF8;
-  cases.push_back({"offset plus size wraps", zipbuilder::Build(archive),
-                   kCorruptText});
-  // The directory is followed only by the 22-byte end record; one byte
-  // more than that runs past the end of the file.
-  archive = TwoMembers();
-  std::string whole = zipbuilder::Build(archive);
-  size_t directoryOffset = whole.find("PK\x01\x02");
-  archive.centralDirSize =
-      static_cast<uint32_t>(whole.size() - directoryOffset + 1);
-  cases.push_back({"directory cut by the end of the file",
-                   zipbuilder::Build(archive), kCorruptText});
-  return cases;
+  change(&archive);
+  return zipbuilder::Build(archive);
 }
 
-TEST(ZipOpenTest, DamagedArchivesGiveOneReportAndNothingElse) {
+// End records whose directory, taken on trust, would be far larger than the
+// file. The plainer damages of the end record (none at all, no entries,
+// other disks, entry counts that differ) are cases of the malformed-archive
+// corpus, which sees the same report through Tessary.
+TEST(ZipOpenTest, ImplausibleDirectoryIsReportedWithoutALargeAllocation) {
+  std::string whole = zipbuilder::Build(TwoMembers());
+  // The directory is followed only by the 22-byte end record; one byte more
+  // than that runs past the end of the file.
+  uint32_t oneBytePast =
+      static_cast<uint32_t>(whole.size() - whole.find("PK\x01\x02") + 1);
+  using zipbuilder::Archive;
+  const std::pair<const char*, std::string> cases[] = {
+      {"offset past the end",
+       Damaged([](Archive* a) { a->centralDirOffset = 0x7FFFFFF0; })},
+      {"size past the end",
+       Damaged([](Archive* a) { a->centralDirSize = 0xFFFFFFFF; })},
+      // Offset and size add up to 8 in 32 bits: only a wide sum sees it.
+      {"offset plus size wraps", Damaged([](Archive* a) {
+         a->centralDirOffset = 0x10;
+         a->centralDirSize = 0xFFFFFFF8;
+       })},
+      {"cut by the end of the file",
+       Damaged([&](Archive* a) { a->centralDirSize = oneBytePast; })},
+  };
   ScopedTempDir temp;
-  for (const OpenFailure& c : OpenFailures()) {
+  for (const auto& c : cases) {
     std::string path = temp.Join("damaged.zip");
-    WriteFile(path, c.bytes);
+    WriteFile(path, c.second);
     allocprobe::ResetLargest();
     std::string output;
     ziptest::OpenArchive archive = OpenCapturing(path, &output);
-    EXPECT_EQ(archive, nullptr) << c.label;
-    EXPECT_EQ(output, Report(path, c.reason)) << c.label;
-    EXPECT_LT(allocprobe::Largest(), kSmallAllocation) << c.label;
+    EXPECT_EQ(archive, nullptr) << c.first;
+    EXPECT_EQ(output, Report(path, kCorruptText)) << c.first;
+    EXPECT_LT(allocprobe::Largest(), kSmallAllocation) << c.first;
   }
 }
 
@@ -211,20 +188,6 @@ TEST(ZipOpenTest, TakesTheLastSignatureThatLeavesRoomForARecord) {
   EXPECT_EQ(archive->endRecordLength, 22u + 5 + 21);
 }
 
-TEST(ZipOpenTest, CommentLengthIsNotChecked) {
-  ScopedTempDir temp;
-  std::string path = temp.Join("short-comment.zip");
-  zipbuilder::Archive built = TwoMembers();
-  built.commentLength = 500;  // while no comment follows
-  WriteFile(path, zipbuilder::Build(built));
-  std::string output;
-  ziptest::OpenArchive archive = OpenCapturing(path, &output);
-  ASSERT_NE(archive, nullptr);
-  EXPECT_EQ(output, "");
-  EXPECT_EQ(archive->archiveCommentLength, 500);
-  EXPECT_EQ(archive->endRecordLength, 22u);
-}
-
 TEST(ZipOpenTest, NoMemoryForTheDirectoryFailsWithoutAReport) {
   ScopedTempDir temp;
   std::string path = temp.Join("big-directory.zip");
@@ -239,13 +202,10 @@ TEST(ZipOpenTest, NoMemoryForTheDirectoryFailsWithoutAReport) {
   EXPECT_EQ(output, "");
 }
 
-// Builds a sparse file of `size` bytes whose last bytes are `tail`.
-bool MakeSparseFile(const std::string& path, uint64_t size,
-                    const std::string& tail) {
-  std::error_code error;
-  WriteFile(path, "");
-  std::filesystem::resize_file(path, size - tail.size(), error);
-  if (error) return false;
+// Makes `path` a sparse file of `size` bytes whose last bytes are `tail`.
+bool MakeSparseArchive(const std::string& path, uint64_t size,
+                       const std::string& tail) {
+  if (!testsupport::MakeSparseFile(path, size - tail.size())) return false;
   std::ofstream out(path, std::ios::binary | std::ios::app);
   out.write(tail.data(), static_cast<std::streamsize>(tail.size()));
   return static_cast<bool>(out);
@@ -255,7 +215,7 @@ TEST(ZipOpenTest, ArchivesOfTwoGibibytesAreRefused) {
   ScopedTempDir temp;
   std::string path = temp.Join("huge.zip");
   std::string bytes = zipbuilder::Build(TwoMembers());
-  if (!MakeSparseFile(path, uint64_t{1} << 31, bytes)) {
+  if (!MakeSparseArchive(path, uint64_t{1} << 31, bytes)) {
     GTEST_SKIP() << "the file system refused a 2 GiB sparse file";
   }
   allocprobe::ResetLargest();
@@ -276,7 +236,7 @@ TEST(ZipOpenTest, ReadsAMemberNearTheLargestPosition) {
   uint32_t start = 0x7FFFFFFF - length;
   built.members[0].localHeaderOffset = start;
   built.centralDirOffset = start + 30 + 7 + 8;
-  if (!MakeSparseFile(path, 0x7FFFFFFF, zipbuilder::Build(built))) {
+  if (!MakeSparseArchive(path, 0x7FFFFFFF, zipbuilder::Build(built))) {
     GTEST_SKIP() << "the file system refused a 2 GiB sparse file";
   }
   std::string output;

@@ -12,19 +12,6 @@
 
 namespace ziptest {
 
-// The three reasons, spelled out here rather than taken from the reader.
-inline const char kFilesystemText[] =
-    "Your filesystem seems to be corrupt, please check it";
-inline const char kCorruptText[] =
-    "The zipfile seems to be corrupt, please check it";
-inline const char kUnsupportedText[] =
-    "The format of this zipfile is not supported, please recompress it";
-
-// The exact lines of one report.
-inline std::string Report(const std::string& path, const char* reason) {
-  return "Error in zipfile " + path + "\n" + reason + "\n";
-}
-
 // Runs `action` and returns what it printed to standard output.
 template <typename Action>
 std::string CaptureOutput(Action action) {
