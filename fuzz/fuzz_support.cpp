@@ -1,31 +1,19 @@
 #include "fuzz/fuzz_support.h"
 
-#include <fcntl.h>
-#include <ftw.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
 
 namespace {
 
 std::string g_scratch;
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  return remove(path);
-}
-
-void RemoveScratch() {
-  if (!g_scratch.empty()) RemoveTree(g_scratch);
-}
-
-// /dev/shm keeps the per-input files off the disk when it is there.
-std::string ScratchBase() {
-  if (access("/dev/shm", W_OK | X_OK) == 0) return "/dev/shm";
-  const char* base = std::getenv("TMPDIR");
-  return base != nullptr && *base != '\0' ? base : "/tmp";
-}
+void RemoveScratch() { RemoveTree(g_scratch); }
 
 }  // namespace
 
@@ -37,33 +25,26 @@ void SilenceStandardOutput() {
 
 const std::string& FuzzScratchDir() {
   if (g_scratch.empty()) {
-    std::string pattern = ScratchBase() + "/sorters-fuzz-XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) {
-      FuzzCheckFailed("cannot make a scratch folder");
-    }
-    g_scratch = pattern;
+    // /dev/shm keeps the per-input files off the disk where it exists.
+    std::error_code none;
+    fs::path base = access("/dev/shm", W_OK | X_OK) == 0 ? fs::path("/dev/shm")
+                                                          : fs::temp_directory_path(none);
+    g_scratch = (base / ("sorters-fuzz-" + std::to_string(getpid()))).string();
+    if (!fs::create_directories(g_scratch, none)) FuzzCheckFailed("no scratch folder");
     std::atexit(RemoveScratch);
   }
   return g_scratch;
 }
 
-int WriteWholeFile(const std::string& path, const uint8_t* data,
-                   size_t size) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return 0;
-  size_t done = 0;
-  while (done < size) {
-    ssize_t written = write(fd, data + done, size - done);
-    if (written <= 0) break;
-    done += static_cast<size_t>(written);
-  }
-  return close(fd) == 0 && done == size ? 1 : 0;
+int WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return out.good() ? 1 : 0;
 }
 
-int RemoveTree(const std::string& path) {
-  nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-  struct stat info;
-  return lstat(path.c_str(), &info) != 0 ? 1 : 0;
+void RemoveTree(const std::string& path) {
+  std::error_code ignored;
+  fs::remove_all(path, ignored);
 }
 
 void FuzzCheckFailed(const char* what) {

@@ -9,11 +9,13 @@
 //   the rest          the catalog name, up to its first NUL
 // Whatever the name, every file must end up exactly once inside the
 // working folder, with its contents, and an unsafe name moves nothing.
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,6 +23,8 @@
 #include "core/placement.h"
 #include "core/run.h"
 #include "fuzz/fuzz_support.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -30,43 +34,22 @@ const char* const kExtensions[] = {".bin", ".BIN", "", ".a.b"};
 
 std::string ContentOf(int file) { return "contents of file " + std::to_string(file); }
 
-std::string ReadSmallFile(const std::string& path) {
-  std::string bytes;
-  if (std::FILE* stream = std::fopen(path.c_str(), "rb")) {
-    char chunk[256];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) {
-      bytes.append(chunk, got);
-    }
-    std::fclose(stream);
+// Every file under the scratch folder (links not followed) by path, with
+// its bytes; links and other non-files hold "".
+std::map<std::string, std::string> CollectFiles() {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(FuzzScratchDir())) {
+    if (entry.is_directory()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    files[entry.path().string()] = entry.is_regular_file()
+        ? std::string(std::istreambuf_iterator<char>(in), {}) : "";
   }
-  return bytes;
-}
-
-// Every file under `folder` (links included, not followed), by path.
-void CollectFiles(const std::string& folder,
-                  std::map<std::string, std::string>* files) {
-  DIR* listing = opendir(folder.c_str());
-  if (listing == nullptr) return;
-  while (struct dirent* entry = readdir(listing)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + "/" + name;
-    struct stat info;
-    if (lstat(path.c_str(), &info) != 0) continue;
-    if (S_ISDIR(info.st_mode)) {
-      CollectFiles(path, files);
-    } else {
-      (*files)[path] = S_ISREG(info.st_mode) ? ReadSmallFile(path) : "";
-    }
-  }
-  closedir(listing);
+  return files;
 }
 
 void CheckNothingLost(const std::vector<std::string>& sources, bool safe,
                       bool obstacle) {
-  std::map<std::string, std::string> files;
-  CollectFiles(FuzzScratchDir(), &files);
+  std::map<std::string, std::string> files = CollectFiles();
   FUZZ_CHECK(files.size() == sources.size() + (obstacle ? 1 : 0));
   for (size_t i = 0; i < sources.size(); ++i) {
     int copies = 0;
@@ -97,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool safe = CatalogNameIsSafe(name) != 0;
   if (name.find_first_of("/\\") != std::string::npos) FUZZ_CHECK(!safe);
 
-  FUZZ_CHECK(RemoveTree(FuzzScratchDir() + "/work"));
+  RemoveTree(FuzzScratchDir() + "/work");
   FUZZ_CHECK(mkdir(g_work.c_str(), 0700) == 0);
   bool obstacle = (flags & 0x40) != 0;
   if (obstacle) {

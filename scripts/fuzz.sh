@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan)
-# in build-fuzz/, replays every committed seed and regression input, then
-# fuzzes each target for a fixed budget, two targets at a time.
+# in build-fuzz/ and fuzzes each target for a fixed budget, two targets at
+# a time, starting from the committed seeds. (The seeds and regressions are
+# replayed by the test suite itself, in every build.)
 #
-#   scripts/fuzz.sh [seconds]   budget per target; default 60, 0 replays only
+#   scripts/fuzz.sh [seconds]   budget per target; default 60
 #
 # Fails (non-zero exit) on any crash, leak, timeout, out-of-memory or
 # sanitizer report. The input that caused it is kept under
@@ -31,25 +32,6 @@ CXX=clang++ build_into "$build_dir" -DCMAKE_CXX_COMPILER=clang++ \
   -DSORTERS_FUZZ=ON -DBUILD_TESTING=OFF
 rm -rf "$findings"
 mkdir -p "$findings" "$logs"
-
-# Runs every committed input of target $1 once.
-replay() {
-  local target="$1" inputs=()
-  local folder
-  for folder in "$ROOT/fuzz/corpus/$target" "$ROOT/fuzz/regressions/$target"; do
-    [ -d "$folder" ] || continue
-    while IFS= read -r -d '' file; do inputs+=("$file"); done \
-      < <(find "$folder" -type f -print0 | sort -z)
-  done
-  [ ${#inputs[@]} -gt 0 ] || return 0
-  if ! "$build_dir/fuzz/fuzz_$target" "${limits[@]}" \
-      "${inputs[@]}" > "$logs/$target-replay.log" 2>&1; then
-    echo "FAIL replay of $target:" >&2
-    tail -n 60 "$logs/$target-replay.log" >&2
-    return 1
-  fi
-  echo "replayed $target: ${#inputs[@]} inputs"
-}
 
 # Fuzzes target $1 with dictionary $2 for the budget, starting from the
 # committed seeds; new inputs go to a scratch corpus in the build folder.
@@ -79,9 +61,6 @@ summarize() {
 }
 
 failed=0
-for spec in "${targets[@]}"; do
-  replay "${spec%%:*}" || failed=1
-done
 if [ "$budget" -gt 0 ]; then
   # Two at a time: every target gets the same budget, so pairs end together.
   for ((i = 0; i < ${#targets[@]}; i += 2)); do

@@ -1,0 +1,346 @@
+// Runs the scenario files of tests/scenarios: the tools as a user runs
+// them, written as data. Each case makes files in a fresh folder, runs the
+// tools there and compares both output streams and the tree afterwards
+// byte for byte; no run may lose or duplicate the contents of a file.
+//
+// One instruction per line; "#" starts a comment line.
+//   == TITLE                 starts a case
+//   define NAME ... end      lines that "use NAME ARG..." inserts, {1}... replaced
+//   [posix] LINE, [win] LINE the line (or case) holds on that system only
+//   file NAME PART...        a file of the parts joined (none: empty):
+//                            "text" (\n \r \t \\ \" \xHH), rand:N:SEED, zero:N,
+//                            fixture:PATH, @NAME (the bytes of an earlier file)
+//   bytes NAME PART...       bytes for @NAME and {crc NAME}, made as no file
+//   +| TEXT                  appends TEXT and a line feed to the last file
+//   folder NAME, link NAME TARGET, fifo NAME
+//   sparse NAME SIZE         zeros taking no room (the case skips if refused)
+//   locked NAME              unreadable for the tools (skips where impossible)
+//   cd FOLDER                later runs start in FOLDER
+//   $ PROGRAM ARG... [> NAME]  runs Tessary or Quarn, keeping stdout as NAME
+//   1| TEXT, 2| TEXT         a line of its standard output, or of standard
+//                            error after the banner that every run prints
+//   tree PATH [<- FROM]      after the last run, the files (holding what FROM
+//                            was made with; by default PATH), "PATH/" empty
+//                            folders and "PATH -> TARGET" links; without tree
+//                            lines, exactly what the case made
+// Tokens split at spaces; "quoted" ones may hold spaces. In text a final $
+// is dropped (it shows trailing spaces), and {dir} (the run's folder as the
+// tools print it), {/} and {crc NAME [OFFSET [LENGTH]]} (zlib's CRC-32 of
+// those bytes of NAME) are replaced. Windows writes "\n" as "\r\n".
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "tests/support/support.h"
+
+namespace {
+
+const bool kWindows = fs::path::preferred_separator == '\\';
+
+struct Line {
+  std::string where, text;  // file:line, and the instruction
+};
+
+struct Case {
+  std::string name;
+  std::vector<Line> lines;
+};
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+struct Token {
+  std::string text;
+  bool quoted;
+};
+
+std::vector<Token> Tokens(const std::string& text) {
+  std::vector<Token> tokens;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ') continue;
+    size_t end = text.find(text[i] == '"' ? '"' : ' ', i + 1);
+    end = std::min(end, text.size());
+    if (text[i] != '"') {
+      tokens.push_back({text.substr(i, end - i), false});
+      i = end;
+      continue;
+    }
+    std::string out;
+    for (++i; i < text.size() && text[i] != '"'; ++i) {
+      char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : 0;
+      if (c == 'x') out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16)), i += 2;
+      else out += c == 0 ? text[i] : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+    }
+    tokens.push_back({out, true});
+  }
+  return tokens;
+}
+
+bool Starts(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// Reads a scenario file into cases, with macros expanded and the lines of
+// the other kind of system left out.
+void LoadFile(const fs::path& path, std::vector<Case>* cases) {
+  std::ifstream in(path);
+  std::vector<std::pair<int, std::string>> lines;
+  for (std::string text; std::getline(in, text);) lines.push_back({int(lines.size()) + 1, text});
+  std::map<std::string, std::vector<std::string>> macros;
+  std::vector<std::string>* defining = nullptr;
+  bool elsewhere = false;  // inside a case of the other system
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string text = lines[i].second;
+    if (defining != nullptr) {
+      if (text == "end") defining = nullptr;
+      else defining->push_back(text);
+      continue;
+    }
+    bool here = !Starts(text, kWindows ? "[posix] " : "[win] ");
+    if (Starts(text, "[")) text = text.substr(text.find(' ') + 1);
+    if (Starts(text, "== ")) {
+      elsewhere = !here;
+      std::string name = path.stem().string() + "_" + text.substr(3);
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      if (here) cases->push_back({name, {}});
+    } else if (!here || elsewhere || text.empty() || text[0] == '#') {
+      continue;
+    } else if (Starts(text, "define ")) {
+      defining = &macros[text.substr(7)];
+    } else if (Starts(text, "use ")) {
+      std::vector<Token> args = Tokens(text.substr(4));
+      std::vector<std::string> body = macros.at(args.at(0).text);
+      for (size_t k = body.size(); k-- > 0;) {
+        for (size_t a = 1; a < args.size(); ++a) {
+          std::string key = "{" + std::to_string(a) + "}";
+          for (size_t p; (p = body[k].find(key)) != std::string::npos;) body[k].replace(p, key.size(), args[a].text);
+        }
+        lines.insert(lines.begin() + long(i) + 1, {lines[i].first, body[k]});
+      }
+    } else if (!cases->empty()) {
+      cases->back().lines.push_back({path.filename().string() + ":" + std::to_string(lines[i].first), text});
+    }
+  }
+}
+
+std::vector<Case> LoadCases() {
+  std::set<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(SORTERS_SCENARIOS_DIR)) {
+    if (entry.path().extension() == ".txt") files.insert(entry.path());
+  }
+  std::vector<Case> cases;
+  for (const fs::path& file : files) LoadFile(file, &cases);
+  return cases;
+}
+
+const std::map<std::string, std::pair<std::string, std::string>> kPrograms = {
+    {"Tessary", {TESSARY_PATH, "Tessary v1.0 (Release)\n"}},
+    {"Quarn", {QUARN_PATH, "Quarn v1.0 (Release)\n"}},
+};
+
+class Scenario : public testing::TestWithParam<Case> {
+ protected:
+  void Play(const Line& line);
+  void Finish();
+
+ private:
+  struct Run {
+    std::string where;
+    std::vector<Token> command;
+    std::string out, err;
+  };
+  std::string Expand(std::string text);
+  std::string Part(const Token& token);
+  void Make(const std::string& name, const std::string& entry) { setup_[name] = entry; }
+  void MakeFile(const std::string& name, const std::string& bytes);
+  void Execute(const Run& run);
+  std::map<std::string, std::string> Snapshot(std::multiset<std::string>* contents);
+
+  TempDir dir_;
+  fs::path root_ = dir_.path(), cwd_ = root_;
+  std::map<std::string, std::string> made_;   // the bytes of each file made
+  std::map<std::string, std::string> setup_;  // tree lines of what was made
+  std::map<std::string, std::string> tree_;   // the tree lines expected
+  std::vector<std::shared_ptr<void>> locks_;
+  std::string lastFile_;
+  std::unique_ptr<Run> run_;
+};
+
+std::string Entry(const std::string& path, const std::string& bytes) {
+  return path + " " + Hex8(ReferenceCrc(bytes));
+}
+
+std::string Scenario::Expand(std::string text) {
+  for (size_t open = 0; (open = text.find('{', open)) != std::string::npos; ++open) {
+    size_t close = text.find('}', open);
+    if (close == std::string::npos) break;
+    std::string inner = text.substr(open + 1, close - open - 1), value = inner;
+    if (inner == "dir") value = ProgramView(cwd_);
+    if (inner == "/") value = std::string(1, char(fs::path::preferred_separator));
+    if (Starts(inner, "crc ")) {
+      std::vector<Token> args = Tokens(inner.substr(4));
+      size_t offset = args.size() > 1 ? std::stoul(args[1].text) : 0;
+      size_t length = args.size() > 2 ? std::stoul(args[2].text) : std::string::npos;
+      value = Hex8(ReferenceCrc(made_.at(args.at(0).text).substr(offset, length)));
+    }
+    if (value != inner) text.replace(open, close - open + 1, value);
+  }
+  return text;
+}
+
+std::string Scenario::Part(const Token& token) {
+  const std::string& t = token.text;
+  if (token.quoted) return Expand(t);
+  if (t[0] == '@') return made_.at(t.substr(1));
+  std::string kind = t.substr(0, t.find(':')), rest = t.substr(t.find(':') + 1);
+  if (kind == "fixture") return ReadBytes(FixturePath(rest));
+  if (kind == "zero") return std::string(std::stoul(rest), '\0');
+  if (kind == "rand") return RandomBytes(std::stoul(rest), uint32_t(std::stoul(rest.substr(rest.find(':') + 1))));
+  ADD_FAILURE() << "unknown part " << t;
+  return "";
+}
+
+void Scenario::MakeFile(const std::string& name, const std::string& bytes) {
+  fs::create_directories((root_ / name).parent_path());
+  WriteBytes(root_ / name, bytes);
+  made_[name] = bytes;
+  Make(name, Entry(name, bytes));
+  lastFile_ = name;
+}
+
+// The tree under the case's folder as tree lines, never following links,
+// and the contents of its files as a multiset.
+std::map<std::string, std::string> Scenario::Snapshot(std::multiset<std::string>* contents) {
+  std::map<std::string, std::string> tree;
+  std::vector<fs::path> folders = {root_};
+  while (!folders.empty()) {
+    fs::path folder = folders.back();
+    folders.pop_back();
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      std::string path = entry.path().lexically_relative(root_).generic_string();
+      fs::file_status status = entry.symlink_status();
+      if (fs::is_symlink(status)) {
+        tree[path] = path + " -> " + fs::read_symlink(entry.path()).string();
+      } else if (fs::is_directory(status)) {
+        if (fs::is_empty(entry.path())) tree[path] = path + "/";
+        folders.push_back(entry.path());
+      } else if (!fs::is_regular_file(status)) {
+        tree[path] = path + " (special)";
+      } else {
+        // Huge files and files locked against reading are known by size.
+        std::ifstream in(entry.path(), std::ios::binary);
+        tree[path] = in && entry.file_size() <= (64 << 20)
+                         ? Entry(path, ReadBytes(entry.path()))
+                         : path + " size " + std::to_string(entry.file_size());
+        if (contents != nullptr) contents->insert(tree[path].substr(path.size()));
+      }
+    }
+  }
+  return tree;
+}
+
+void Scenario::Execute(const Run& run) {
+  SCOPED_TRACE(run.where);
+  std::vector<std::string> args;
+  std::string keep;
+  for (size_t i = 1; i < run.command.size(); ++i) {
+    bool redirect = !run.command[i].quoted && run.command[i].text == ">";
+    if (redirect) keep = run.command.at(++i).text;
+    else args.push_back(run.command[i].text);
+  }
+  const auto& program = kPrograms.at(run.command.at(0).text);
+  std::multiset<std::string> before, after;
+  std::string out, err;
+  Snapshot(&before);
+  EXPECT_TRUE(RunProgram(program.first, args, cwd_, &out, &err)) << "exit status not 0";
+  Snapshot(&after);
+  EXPECT_TRUE(before == after) << "file contents lost or duplicated";
+  auto text = [](std::string lines) {
+    for (size_t p = 0; kWindows && (p = lines.find('\n', p)) != std::string::npos; p += 2) lines.insert(p, "\r");
+    return lines;
+  };
+  EXPECT_EQ(out, text(Expand(run.out)));
+  EXPECT_EQ(err, text(program.second + Expand(run.err)));
+  if (!keep.empty()) MakeFile(keep, out);
+}
+
+void Scenario::Play(const Line& line) {
+  const std::string& text = line.text;
+  std::string body = text.substr(std::min(text.size(), size_t(text[2] == ' ' ? 3 : 2)));
+  if (!body.empty() && body.back() == '$') body.pop_back();
+  if (run_ && (Starts(text, "1|") || Starts(text, "2|"))) {
+    (text[0] == '1' ? run_->out : run_->err) += body + "\n";
+    return;
+  }
+  if (run_) Execute(*run_);
+  run_.reset();
+  std::vector<Token> t = Tokens(text);
+  const std::string& verb = t.at(0).text;
+  const std::string name = t.size() > 1 ? t[1].text : "";
+  std::string bytes;
+  for (size_t i = 2; (verb == "file" || verb == "bytes") && i < t.size(); ++i) bytes += Part(t[i]);
+  if (verb == "$") {
+    run_.reset(new Run{line.where, {t.begin() + 1, t.end()}, "", ""});
+  } else if (verb == "file") {
+    MakeFile(name, bytes);
+  } else if (verb == "bytes") {
+    made_[name] = bytes;
+  } else if (verb == "+|") {
+    MakeFile(lastFile_, made_[lastFile_] + Expand(body) + "\n");
+  } else if (verb == "folder") {
+    fs::create_directories(root_ / name);
+    Make(name, name + "/");
+  } else if (verb == "link") {
+    fs::create_symlink(t.at(2).text, root_ / name);
+    Make(name, name + " -> " + t[2].text);
+  } else if (verb == "fifo") {
+    ASSERT_TRUE(MakeFifo(root_ / name));
+    Make(name, name + " (special)");
+  } else if (verb == "sparse") {
+    std::ofstream(root_ / name).close();
+    std::error_code refused;
+    fs::resize_file(root_ / name, std::stoull(t.at(2).text), refused);
+    if (refused) GTEST_SKIP() << "the file system refuses a sparse file";
+    Make(name, name + " size " + t[2].text);
+  } else if (verb == "locked") {
+    locks_.push_back(LockAgainstReading(root_ / name));
+    if (!locks_.back()) GTEST_SKIP() << "no file can be kept from this user";
+    Make(name, name + " size " + std::to_string(made_.at(name).size()));
+  } else if (verb == "cd") {
+    cwd_ = root_ / name;
+  } else if (verb == "tree") {
+    bool moved = t.size() > 3 && t[2].text == "<-";
+    bool file = moved || (t.size() == 2 && name.back() != '/');
+    tree_[name] = file ? Entry(name, made_.at(moved ? t[3].text : name)) : text.substr(5);
+  } else {
+    ADD_FAILURE() << "unknown instruction";
+  }
+}
+
+void Scenario::Finish() {
+  if (run_) Execute(*run_);
+  std::map<std::string, std::string> expected = tree_.empty() ? setup_ : tree_;
+  for (const auto& entry : setup_) {
+    // A folder that the case filled is no longer an empty one.
+    auto next = expected.upper_bound(entry.first + "/");
+    if (tree_.empty() && next != expected.end() && Starts(next->first, (entry.first + "/").c_str())) {
+      expected.erase(entry.first);
+    }
+  }
+  std::vector<std::string> want, have;
+  for (const auto& entry : expected) want.push_back(entry.second);
+  for (const auto& entry : Snapshot(nullptr)) have.push_back(entry.second);
+  EXPECT_EQ(have, want) << "the tree after the last run";
+}
+
+TEST_P(Scenario, Behaves) {
+  for (const Line& line : GetParam().lines) {
+    SCOPED_TRACE(line.where);
+    Play(line);
+    if (IsSkipped() || HasFatalFailure()) return;
+  }
+  Finish();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, Scenario, testing::ValuesIn(LoadCases()),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+}  // namespace

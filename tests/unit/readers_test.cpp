@@ -1,0 +1,126 @@
+// The catalog readers and the picture probe as tables: a text or byte
+// string in, the entries (or the pixel size) out.
+#include <gtest/gtest.h>
+
+#include "core/catalog.h"
+#include "core/patterns.h"
+#include "core/run.h"
+#include "imagetool/crc_reader.h"
+#include "imagetool/identify.h"
+#include "romtool/dat_reader.h"
+#include "tests/support/support.h"
+
+namespace {
+
+struct ReaderCase {
+  std::string text;
+  std::string entries;  // "crc name|..." for .dat, "name size w h crc|..." for .crc
+  std::string echo;     // what a .dat load writes to standard output
+};
+
+template <class Entry>
+std::string Load(const std::string& text, uint32_t (*load)(const char*),
+                 std::string (*show)(const Entry&), std::string* echo) {
+  TempDir dir;
+  CurrentDirectory inside(dir.path());
+  WriteBytes(dir.path() / "set.dat", text);
+  WriteBytes(dir.path() / "set.crc", text);
+  testing::internal::CaptureStdout();
+  uint32_t count = load("set");
+  *echo = testing::internal::GetCapturedStdout();
+  std::string entries;
+  for (uint32_t i = 0; i < CatalogSize<Entry>(); ++i) {
+    entries += (i > 0 ? "|" : "") + show(g_catalog<Entry>.entries[i]);
+  }
+  EXPECT_EQ(count, CatalogSize<Entry>());
+  EXPECT_STREQ(KeptSystemName(), "set");
+  CatalogRelease<Entry>();
+  FreePatternList();
+  FreeKeptSystemName();
+  return entries;
+}
+
+std::string ShowRom(const RomEntry& e) { return Hex8(e.crc) + " " + CatalogName(e.name); }
+std::string ShowImage(const ImageEntry& e) {
+  return CatalogName(e.name) + " " + std::to_string(e.size) + " " + std::to_string(e.width) +
+         " " + std::to_string(e.height) + " " + Hex8(e.crc);
+}
+
+TEST(DatReaderTest, TextToEntries) {
+  const std::string longName(120, 'n'), longLine(990, 'L');
+  const ReaderCase cases[] = {
+      {"*.a26 *.bin  \n0012abcd Game.a26\n352441c2 My Game (USA).bin\r\n",
+       "0012abcd Game.a26|352441c2 My Game (USA).bin", "*.a26 *.bin   \n"},
+      {"x\n1234ABCD Super\tGame\r\n0xff Game\n1234abcd\n\n lead\n-1 neg\n+0X1F pos\n123456789 big\n",
+       "1234abcd Super\tGame|000000ff Game|00000000 lead|ffffffff neg|0000001f pos|ffffffff big",
+       "x \n"},
+      {"[CREDITS]\nauthor=x\n[GAMES]\n\xAC" "a\xAC" "Game Name\xAC" "c\xAC" "d\xAC" "e\xAC"
+       "1a2b3c4d\xAC" "1024\xAC\n\xAC" "a\xAC\xAC" "Game\xAC" "d\xAC" "e\xAC" "f\xAC" "1A2B3C4D\n"
+       "[OTHER]\n\xAC" "1\xAC" "2\xAC" "3\xAC" "4\xAC" "5\n\xAC" "1\xAC" "Late\xAC" "3\xAC" "4\xAC"
+       "5\xAC" "fFfF\r\n",
+       "1a2b3c4d Game Name|1a2b3c4d Game|0000ffff Late", "*.* \n"},
+      {"[GAMES]\r\n\xACx\xAC" "First\xAC" "c\xAC" "d\xAC" "e\xAC" "beef\n", "0000beef First", "*.* \n"},
+      {"[GAMES]  \n\xACx\xAC" "Never\xAC" "c\xAC" "d\xAC" "e\xAC" "beef\n", "", "*.* \n"},
+      {"[x] *.a26  \n00000001 Game\n", "", "*.* \n"},
+      {"*.zip  \nError in zipfile /r/x.zip\nThe zipfile seems to be corrupt\n",
+       "0000000e in zipfile /r/x.zip|00000000 zipfile seems to be corrupt", "*.zip   \n"},
+      // A line of more than 999 bytes comes back in two.
+      {"*.*\n00000001 " + longName + "\n00000002 " + longLine + "abc tail\n",
+       "00000001 " + longName.substr(0, 100) + "|00000002 " + std::string(100, 'L') +
+           "|00000abc tail",
+       "*.* \n"},
+      {"", "", ""},
+  };
+  for (const ReaderCase& c : cases) {
+    std::string echo;
+    EXPECT_EQ(Load<RomEntry>(c.text, LoadRomCatalog, ShowRom, &echo), c.entries) << c.text;
+    EXPECT_EQ(echo, c.echo) << c.text;
+  }
+}
+
+TEST(CrcReaderTest, TextToEntries) {
+  const ReaderCase cases[] = {
+      {"t\n-----\na.jpg 12345 640 x 480 a1b2c3d\n-----\nb.jpg 1 1 x 1 1\n",
+       "a.jpg 12345 640 480 0a1b2c3d", ""},
+      {"a.jpg 12345 640 x 480 a1b2c3d\nb.jpg 1 2 x 3 4\n", "", ""},
+      {"-title\nheader\n---\n\r\n -x.jpg  1  2 x  3 0XA1B2C3D4\r\nshort 1 2 x 3\n"
+       "a\tb.jpg 10 70000 x 65537 A1b2c3d4\n" + std::string(60, 'n') + " 1 2 x 3 5\n",
+       "-x.jpg 1 2 3 a1b2c3d4|a\tb.jpg 10 4464 1 a1b2c3d4|" + std::string(50, 'n') +
+           " 1 2 3 00000005", ""},
+      {"only a title\n", "", ""},
+  };
+  for (const ReaderCase& c : cases) {
+    std::string echo;
+    EXPECT_EQ(Load<ImageEntry>(c.text, LoadImageCatalog, ShowImage, &echo), c.entries) << c.text;
+    EXPECT_EQ(echo, "");
+  }
+}
+
+TEST(JpegProbeTest, BytesToPixelSize) {
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string("\xFF\xC0\x00\x11\x08\x01\xE0\x02\x80", 9), "640 x 480"},
+      {std::string("xx\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x02\x00\x03\xFF\xC0\x00\x11\x08\x00\x09\x00\x09", 22),
+       "3 x 2"},
+      {std::string("\xFF\xC2\x00\x11\x08\x00\x02\x00\x03", 9), "none"},
+      {std::string("xx\xFF\xC0\x00\x11\x08\x01", 8), "none"},
+      {std::string("abc\xFF", 4), "none"},
+      {"", "none"},
+  };
+  for (const auto& c : cases) {
+    // An exact copy on the heap, so that a read past the end shows.
+    std::unique_ptr<unsigned char[]> data(new unsigned char[c.first.size()]);
+    std::copy(c.first.begin(), c.first.end(), data.get());
+    uint32_t start = uint32_t(c.first.size());
+    uint16_t height = 7, width = 7;
+    uint32_t count = FindJpegDimensions(data.get(), &start, &height, &width);
+    std::string found = count == c.first.size() && start == 0 && count > 0
+                            ? std::to_string(width) + " x " + std::to_string(height)
+                            : "none";
+    EXPECT_EQ(found, c.second) << testing::PrintToString(c.first);
+    if (found == "none") {
+      EXPECT_TRUE(count == 0 && start == c.first.size() && width == 7);
+    }
+  }
+}
+
+}  // namespace
