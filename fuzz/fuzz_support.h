@@ -1,33 +1,37 @@
-// Helpers shared by the fuzz targets: a private scratch folder that lives
-// as long as the process, writing an input there, and silencing the tools'
-// own output so that fuzzing stays fast.
+// What the fuzz targets share: a scratch folder of the process's own for
+// the readers that open files by name, and a check that stops the process
+// (which libFuzzer reports as a crash, with the input that caused it).
 #ifndef FUZZ_FUZZ_SUPPORT_H_
 #define FUZZ_FUZZ_SUPPORT_H_
 
-#include <cstddef>
-#include <cstdint>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
-// Sends standard output to the null device for the rest of the process.
-// Standard error stays: libFuzzer and the sanitizers report there.
-void SilenceStandardOutput();
-
-// A folder of this process alone (in /dev/shm where it can be written),
-// made on first use and removed at a normal exit. No trailing separator.
-const std::string& FuzzScratchDir();
-
-// Replaces the file `path` by the `size` bytes of `data`. Returns 1 on
-// success, 0 on failure.
-int WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
-
-// Removes `path` and everything under it, without following links.
-void RemoveTree(const std::string& path);
-
-// Stops the process with a message on standard error: a broken invariant,
-// which libFuzzer reports as a crash with the input that caused it.
-[[noreturn]] void FuzzCheckFailed(const char* what);
-
 #define FUZZ_CHECK(condition) \
-  ((condition) ? (void)0 : FuzzCheckFailed(#condition))
+  ((condition) ? (void)0 : (std::fprintf(stderr, "failed: %s\n", #condition), std::abort()))
+
+// Made on first use (in /dev/shm where it can be written), removed at exit.
+inline const std::string& FuzzScratchDir() {
+  static const std::string scratch = [] {
+    namespace fs = std::filesystem;
+    fs::path base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : fs::temp_directory_path();
+    std::string made = (base / ("sorters-fuzz-" + std::to_string(getpid()))).string();
+    FUZZ_CHECK(fs::create_directories(made));
+    std::atexit([] { fs::remove_all(FuzzScratchDir()); });
+    return made;
+  }();
+  return scratch;
+}
+
+// Replaces the file `path` by the `size` bytes of `data`.
+inline void WriteWholeFile(const std::string& path, const void* data, size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  FUZZ_CHECK(out.write(static_cast<const char*>(data), std::streamsize(size)));
+}
 
 #endif  // FUZZ_FUZZ_SUPPORT_H_

@@ -1,12 +1,10 @@
-// The catalog readers and the picture probe as tables: a text or byte
-// string in, the entries (or the pixel size) out.
+// The catalog readers as tables: a catalog text in, the entries out.
 #include <gtest/gtest.h>
 
 #include "core/catalog.h"
 #include "core/patterns.h"
 #include "core/run.h"
 #include "imagetool/crc_reader.h"
-#include "imagetool/identify.h"
 #include "romtool/dat_reader.h"
 #include "tests/support/support.h"
 
@@ -18,32 +16,33 @@ struct ReaderCase {
   std::string echo;     // what a .dat load writes to standard output
 };
 
+std::string Show(const RomEntry& e) { return Hex8(e.crc) + " " + CatalogName(e.name); }
+std::string Show(const ImageEntry& e) {
+  return CatalogName(e.name) + " " + std::to_string(e.size) + " " + std::to_string(e.width) + " " +
+         std::to_string(e.height) + " " + Hex8(e.crc);
+}
+
+// Loads `c.text` as the catalog "set" and compares what the load stored and
+// wrote to standard output.
 template <class Entry>
-std::string Load(const std::string& text, uint32_t (*load)(const char*),
-                 std::string (*show)(const Entry&), std::string* echo) {
+void ExpectLoad(const ReaderCase& c, uint32_t (*load)(const char*)) {
   TempDir dir;
   CurrentDirectory inside(dir.path());
-  WriteBytes(dir.path() / "set.dat", text);
-  WriteBytes(dir.path() / "set.crc", text);
+  WriteBytes(dir.path() / "set.dat", c.text);
+  WriteBytes(dir.path() / "set.crc", c.text);
   testing::internal::CaptureStdout();
   uint32_t count = load("set");
-  *echo = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), c.echo) << c.text;
   std::string entries;
   for (uint32_t i = 0; i < CatalogSize<Entry>(); ++i) {
-    entries += (i > 0 ? "|" : "") + show(g_catalog<Entry>.entries[i]);
+    entries += (i > 0 ? "|" : "") + Show(g_catalog<Entry>.entries[i]);
   }
+  EXPECT_EQ(entries, c.entries) << c.text;
   EXPECT_EQ(count, CatalogSize<Entry>());
   EXPECT_STREQ(KeptSystemName(), "set");
   CatalogRelease<Entry>();
   FreePatternList();
   FreeKeptSystemName();
-  return entries;
-}
-
-std::string ShowRom(const RomEntry& e) { return Hex8(e.crc) + " " + CatalogName(e.name); }
-std::string ShowImage(const ImageEntry& e) {
-  return CatalogName(e.name) + " " + std::to_string(e.size) + " " + std::to_string(e.width) +
-         " " + std::to_string(e.height) + " " + Hex8(e.crc);
 }
 
 TEST(DatReaderTest, TextToEntries) {
@@ -71,11 +70,7 @@ TEST(DatReaderTest, TextToEntries) {
        "*.* \n"},
       {"", "", ""},
   };
-  for (const ReaderCase& c : cases) {
-    std::string echo;
-    EXPECT_EQ(Load<RomEntry>(c.text, LoadRomCatalog, ShowRom, &echo), c.entries) << c.text;
-    EXPECT_EQ(echo, c.echo) << c.text;
-  }
+  for (const ReaderCase& c : cases) ExpectLoad<RomEntry>(c, LoadRomCatalog);
 }
 
 TEST(CrcReaderTest, TextToEntries) {
@@ -89,38 +84,7 @@ TEST(CrcReaderTest, TextToEntries) {
            " 1 2 3 00000005", ""},
       {"only a title\n", "", ""},
   };
-  for (const ReaderCase& c : cases) {
-    std::string echo;
-    EXPECT_EQ(Load<ImageEntry>(c.text, LoadImageCatalog, ShowImage, &echo), c.entries) << c.text;
-    EXPECT_EQ(echo, "");
-  }
-}
-
-TEST(JpegProbeTest, BytesToPixelSize) {
-  const std::pair<std::string, std::string> cases[] = {
-      {std::string("\xFF\xC0\x00\x11\x08\x01\xE0\x02\x80", 9), "640 x 480"},
-      {std::string("xx\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x02\x00\x03\xFF\xC0\x00\x11\x08\x00\x09\x00\x09", 22),
-       "3 x 2"},
-      {std::string("\xFF\xC2\x00\x11\x08\x00\x02\x00\x03", 9), "none"},
-      {std::string("xx\xFF\xC0\x00\x11\x08\x01", 8), "none"},
-      {std::string("abc\xFF", 4), "none"},
-      {"", "none"},
-  };
-  for (const auto& c : cases) {
-    // An exact copy on the heap, so that a read past the end shows.
-    std::unique_ptr<unsigned char[]> data(new unsigned char[c.first.size()]);
-    std::copy(c.first.begin(), c.first.end(), data.get());
-    uint32_t start = uint32_t(c.first.size());
-    uint16_t height = 7, width = 7;
-    uint32_t count = FindJpegDimensions(data.get(), &start, &height, &width);
-    std::string found = count == c.first.size() && start == 0 && count > 0
-                            ? std::to_string(width) + " x " + std::to_string(height)
-                            : "none";
-    EXPECT_EQ(found, c.second) << testing::PrintToString(c.first);
-    if (found == "none") {
-      EXPECT_TRUE(count == 0 && start == c.first.size() && width == 7);
-    }
-  }
+  for (const ReaderCase& c : cases) ExpectLoad<ImageEntry>(c, LoadImageCatalog);
 }
 
 }  // namespace

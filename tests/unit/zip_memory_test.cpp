@@ -1,26 +1,17 @@
 // Damaged archives never make the zip reader ask for more memory than the
 // format lets their bytes claim, and a reader refused memory fails cleanly.
-// The test binary's operator new is replaced to watch every request.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
 
 #include "romtool/zip_reader.h"
 #include "tests/support/support.h"
 
+// Kept by the operator new of allocation_watch.cpp.
+extern std::atomic<size_t> g_largest;
+extern std::atomic<size_t> g_refuseFrom;  // 0: refuse nothing
+
 namespace {
-
-std::atomic<size_t> g_largest{0};
-std::atomic<size_t> g_refuseFrom{0};  // 0: refuse nothing
-
-void* Allocate(size_t size) noexcept {
-  for (size_t seen = g_largest; size > seen && !g_largest.compare_exchange_weak(seen, size);) {
-  }
-  if (g_refuseFrom != 0 && size >= g_refuseFrom) return nullptr;
-  return std::malloc(size > 0 ? size : 1);
-}
 
 // Deflate turns a byte into at most 1032, so a member of n bytes may truly
 // need 1032 n; the rest covers the reader's and zlib's fixed buffers.
@@ -54,15 +45,3 @@ TEST(ZipMemoryTest, EveryArchiveAsksForNoMoreThanItCouldHold) {
 }
 
 }  // namespace
-
-void* operator new(size_t size) {
-  if (void* block = Allocate(size)) return block;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
-void operator delete[](void* block, size_t) noexcept { std::free(block); }
