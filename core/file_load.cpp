@@ -5,11 +5,12 @@
 #include <new>
 
 #include "core/platform.h"
+#include "core/text.h"
 
 namespace {
 
 int ReportLoadFailure(const char* format, const std::string& path) {
-  std::fprintf(stderr, format, path.c_str());
+  std::fprintf(stderr, format, Printable(path).c_str());
   return 0;
 }
 
@@ -51,4 +52,9 @@ int LoadFile(const std::string& path, FileBuffer* buffer, uint32_t* length) {
   if (failure != nullptr) return ReportLoadFailure(failure, path);
   *length = static_cast<uint32_t>(size);
   return 1;
+}
+
+uint32_t ReportNoMemory(const std::string& fileName) {
+  return static_cast<uint32_t>(
+      ReportLoadFailure("\nErr: Not enough memory for %s\n", fileName));
 }

@@ -40,4 +40,9 @@ FileBuffer* ReusableFileBuffer();
 // After a failure `length` is unchanged and the buffer's bytes unspecified.
 int LoadFile(const std::string& path, FileBuffer* buffer, uint32_t* length);
 
+// Prints "\nErr: Not enough memory for %s\n" with `fileName` to standard
+// error, for a catalog that cannot be held whole, and returns 0: a catalog
+// cut short could send files to the wrong names.
+uint32_t ReportNoMemory(const std::string& fileName);
+
 #endif  // CORE_FILE_LOAD_H_

@@ -10,31 +10,37 @@
 
 #include "core/catalog.h"
 
-// Returns 1 when `name`, taken from a catalog, may be used as a file name:
-// it holds no "/" or "\" (which would lead out of the target folder) and
-// the platform does not reserve it. Returns 0 otherwise.
-int CatalogNameIsSafe(const std::string& name);
+// Returns 1 when `name`, taken from a catalog or the command line, may be
+// used as the name of a file or folder in the current one: it is not
+// empty, "." or "..", holds no path character (which would lead out of
+// the folder) and no control character, and the platform does not reserve
+// it. Returns 0 otherwise.
+int FileNameIsSafe(const std::string& name);
 
 // Returns 1 when `directory` followed by `folderName` exists (as anything)
-// or could be created as a folder; 0 otherwise. `directory` ends with the
-// path separator.
-int EnsureFolder(const std::string& directory, const char* folderName);
+// or could be created as a folder; 0 otherwise, with the reason in
+// `failure` when it is given. `directory` ends with the path separator.
+int EnsureFolder(const std::string& directory, const char* folderName,
+                 std::string* failure = nullptr);
 
 // Moves the file `sourcePath` into `folderName` (created beside it; null
 // keeps the file's folder) under `newName` (null keeps its name), adding
 // the file's extension unless the new name already ends with exactly that
 // extension. With `numbered`, a failed move is retried with the target's
 // last character replaced by "0" to "9". Returns 0 when the first attempt
-// succeeded, otherwise -1 (also when a numbered retry succeeded).
+// succeeded, otherwise -1 (also when a numbered retry succeeded). When the
+// file was not moved at all and `failure` is given, it receives the reason.
 int PlaceFile(const std::string& sourcePath, const char* folderName,
-              const char* newName, bool numbered);
+              const char* newName, bool numbered,
+              std::string* failure = nullptr);
 
 // Places an identified file under `name`, the name of its catalog entry,
 // whose taken flag is `*taken`: the first file of an entry goes into the
 // folder of the kept system name ("ren" without one); a later file, or one
 // whose first move fails, goes into "dupes" with numbered retries. A name
 // that is not safe is refused with one line on standard error and the file
-// stays where it is.
+// stays where it is; so does a file that no move could place, with a line
+// that says why.
 void PlaceCatalogMatch(const std::string& sourcePath, unsigned char* taken,
                        const std::string& name);
 
@@ -44,7 +50,7 @@ template <class Entry>
 void PlaceIdentifiedFile(const std::string& sourcePath, uint32_t crc) {
   Entry* entry = CatalogFindByCrc<Entry>(crc);
   if (entry == nullptr) return;
-  PlaceCatalogMatch(sourcePath, &entry->taken, CatalogName(entry->name));
+  PlaceCatalogMatch(sourcePath, &entry->taken, CatalogEntryName(*entry));
 }
 
 #endif  // CORE_PLACEMENT_H_

@@ -14,8 +14,25 @@
 #include <string>
 #include <vector>
 
+// Prepares the process for a run: on POSIX systems a reader that closed
+// the standard output (`Tessary -d ... | head`) must not end the run, so
+// writes to it fail quietly instead.
+void PlatformPrepareProcess();
+
 // The character that separates folders in a path.
 char PlatformSeparator();
+
+// The characters that make a name a path rather than a file name of the
+// current folder: the separators, and on Windows the colon of a drive or
+// of a data stream.
+const char* PlatformPathCharacters();
+
+// 1 when file names are UTF-8 here, so that a wildcard "?" and a numbered
+// retry take whole characters; 0 when they are single bytes of a code page.
+int PlatformNamesAreUtf8();
+
+// A description of why the last failed platform call failed.
+std::string PlatformErrorText();
 
 // The longest path, in characters, that the tools build or accept.
 size_t PlatformMaxPathLength();
@@ -30,10 +47,10 @@ int PlatformCurrentDirectory(std::string* out);
 // rules of WildcardMatches. Only regular files are kept (after following
 // links); names beginning with "." are never kept. The whole listing is
 // taken before this returns, in the order in which the tools walk it.
-// Returns the number of names stored in `names` (which is cleared first);
-// 0 when nothing matched or the folder cannot be listed.
-size_t PlatformListDirectory(const std::string& pathPattern,
-                             std::vector<std::string>* names);
+// Returns 1 with the names in `names` (cleared first; empty when nothing
+// matched), or 0 when the folder cannot be listed.
+int PlatformListDirectory(const std::string& pathPattern,
+                          std::vector<std::string>* names);
 
 // Returns 1 when anything (file, folder, link) carries the name `path`.
 int PlatformExists(const std::string& path);
@@ -43,7 +60,8 @@ int PlatformCreateFolder(const std::string& path);
 
 // Moves the file `from` to `to` in one step that fails when `to` exists.
 // An existing file is never replaced and a failed move leaves `from` where
-// it was. Returns 1 on success, 0 on failure.
+// it was. A symbolic link keeps pointing at the same file from its new
+// place. Returns 1 on success, 0 on failure.
 int PlatformMoveFile(const std::string& from, const std::string& to);
 
 // A file open for reading through PlatformOpenFile, or kNoFile.
@@ -74,7 +92,7 @@ int PlatformFileSize(std::FILE* file, uint64_t* size);
 
 // Extra rules of this system for catalog-supplied file names: returns 1
 // when `name` must never be used as a file name here even though it holds
-// no path separator (for example a reserved device name), 0 otherwise.
+// no path character (for example a reserved device name), 0 otherwise.
 int PlatformNameIsReserved(const char* name);
 
 #endif  // CORE_PLATFORM_H_

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,7 +15,15 @@
 #include "core/text.h"
 #include "core/wildcard.h"
 
+void PlatformPrepareProcess() { signal(SIGPIPE, SIG_IGN); }
+
 char PlatformSeparator() { return '/'; }
+
+const char* PlatformPathCharacters() { return "/\\"; }
+
+int PlatformNamesAreUtf8() { return 1; }
+
+std::string PlatformErrorText() { return std::strerror(errno); }
 
 size_t PlatformMaxPathLength() { return PATH_MAX - 1; }
 
@@ -31,16 +40,30 @@ struct Located {
   const char* path;
 };
 
+// Whether `rest`, taken relative to a folder, stays inside it: it is not
+// absolute and no component of it climbs with "..".
+bool StaysInside(const char* rest) {
+  if (rest[0] == '/' || rest[0] == '\0') return false;
+  for (const char* part = rest; part != nullptr;) {
+    if (part[0] == '.' && part[1] == '.' && (part[2] == '/' || part[2] == '\0')) {
+      return false;
+    }
+    part = std::strchr(part, '/');
+    if (part != nullptr) ++part;
+  }
+  return true;
+}
+
 // Paths inside the current directory go to the kernel relative to the
 // handle on it: the kernel walks every component of an absolute path, and
 // for small files that walk costs more than reading them. The handle names
 // the same folder as the path did when it was read, whatever the process
-// does later.
+// does later. Any other path goes to the kernel whole, as it is.
 Located Locate(const char* path) {
   size_t length = g_currentPrefix.size();
   if (g_currentFolder >= 0 &&
       std::strncmp(path, g_currentPrefix.c_str(), length) == 0 &&
-      path[length] != '\0') {
+      StaysInside(path + length)) {
     return Located{g_currentFolder, path + length};
   }
   return Located{AT_FDCWD, path};
@@ -92,10 +115,29 @@ bool IsRegularFile(int folder, const struct dirent* entry) {
   return fstatat(folder, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
 }
 
+// Adds the names in `listing` that match `pattern` and are regular files
+// (after following links), not beginning with ".". Returns 0, or the
+// error that ended the listing early.
+int ReadMatchingNames(DIR* listing, const std::string& pattern,
+                      std::vector<std::string>* names) {
+  for (;;) {
+    errno = 0;
+    struct dirent* entry = readdir(listing);
+    if (entry == nullptr) return errno;
+    const char* name = entry->d_name;
+    if (name[0] == '.' || !WildcardMatches(pattern.c_str(), name, true)) {
+      continue;
+    }
+    // Pipes, devices and dangling links are passed over: opening a pipe
+    // would hang the run, and none of them holds a file to identify.
+    if (IsRegularFile(dirfd(listing), entry)) names->push_back(name);
+  }
+}
+
 }  // namespace
 
-size_t PlatformListDirectory(const std::string& pathPattern,
-                             std::vector<std::string>* names) {
+int PlatformListDirectory(const std::string& pathPattern,
+                          std::vector<std::string>* names) {
   names->clear();
   size_t cut = pathPattern.rfind('/');
   std::string folder =
@@ -104,18 +146,11 @@ size_t PlatformListDirectory(const std::string& pathPattern,
       cut == std::string::npos ? pathPattern : pathPattern.substr(cut + 1);
   DIR* listing = opendir(folder.c_str());
   if (listing == nullptr) return 0;
-  while (struct dirent* entry = readdir(listing)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.') continue;
-    if (!WildcardMatches(pattern.c_str(), name)) continue;
-    // Pipes, devices and dangling links are passed over: opening a pipe
-    // would hang the run, and none of them holds a file to identify.
-    if (!IsRegularFile(dirfd(listing), entry)) continue;
-    names->push_back(name);
-  }
+  int failure = ReadMatchingNames(listing, pattern, names);
   closedir(listing);
   std::sort(names->begin(), names->end(), NameComesBefore);
-  return names->size();
+  errno = failure;
+  return failure == 0 ? 1 : 0;
 }
 
 int PlatformExists(const std::string& path) {
@@ -131,6 +166,13 @@ int PlatformCreateFolder(const std::string& path) {
 
 namespace {
 
+// Removes `made` again, keeping the error that made the move fail.
+void UndoWithoutLosingTheError(Located made) {
+  int failure = errno;
+  unlinkat(made.folder, made.path, 0);
+  errno = failure;
+}
+
 // For file systems without hard links: reserve the target name with an
 // exclusive create, then rename over our own empty placeholder.
 int MoveOntoPlaceholder(Located from, Located to) {
@@ -139,7 +181,7 @@ int MoveOntoPlaceholder(Located from, Located to) {
   if (placeholder < 0) return 0;
   close(placeholder);
   if (renameat(from.folder, from.path, to.folder, to.path) == 0) return 1;
-  unlinkat(to.folder, to.path, 0);
+  UndoWithoutLosingTheError(to);
   return 0;
 }
 
@@ -153,13 +195,43 @@ int MoveByLink(Located from, Located to) {
     return 0;
   }
   if (unlinkat(from.folder, from.path, 0) == 0) return 1;
-  unlinkat(to.folder, to.path, 0);  // keep exactly one name for the file
+  UndoWithoutLosingTheError(to);  // keep exactly one name for the file
+  return 0;
+}
+
+// How many folders deeper than `from` the path `to` names something, or
+// -1 when `to` does not lie below the folder of `from`.
+int DepthBelow(const std::string& from, const std::string& to) {
+  size_t folder = from.rfind('/') + 1;  // 0 for a bare name
+  if (to.compare(0, folder, from, 0, folder) != 0) return -1;
+  return static_cast<int>(std::count(to.begin() + folder, to.end(), '/'));
+}
+
+// A link to a relative target names its file from where the link stands;
+// moved deeper it needs one "../" more per level, made as a new link
+// (which fails when the name exists) before the old one goes. Returns -1
+// when `from` is no such link, else the move's result.
+int MoveRelativeLink(const std::string& from, const std::string& to) {
+  Located source = Locate(from);
+  Located target = Locate(to);
+  char old[PATH_MAX];
+  ssize_t length = readlinkat(source.folder, source.path, old, sizeof old - 1);
+  int depth = DepthBelow(from, to);
+  if (length <= 0 || old[0] == '/' || depth < 0) return -1;
+  std::string moved;
+  for (int i = 0; i < depth; ++i) moved += "../";
+  moved.append(old, static_cast<size_t>(length));
+  if (symlinkat(moved.c_str(), target.folder, target.path) != 0) return 0;
+  if (unlinkat(source.folder, source.path, 0) == 0) return 1;
+  UndoWithoutLosingTheError(target);
   return 0;
 }
 
 }  // namespace
 
 int PlatformMoveFile(const std::string& from, const std::string& to) {
+  int linkMoved = MoveRelativeLink(from, to);
+  if (linkMoved >= 0) return linkMoved;
   Located source = Locate(from);
   Located target = Locate(to);
   // rename() alone would silently replace an existing target.

@@ -30,7 +30,7 @@ bool IsListedFile(const WIN32_FIND_DATAA& found, const char* pattern) {
   if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
   // FindFirstFileA also matches the generated 8.3 short name, so "*.jpe"
   // would find "photo.jpeg"; only names whose own spelling matches count.
-  return WildcardMatches(pattern, found.cFileName);
+  return WildcardMatches(pattern, found.cFileName, false);
 }
 
 // Opens `path` for reading with the sharing that lets other programs go on
@@ -62,7 +62,29 @@ bool IsNumberedPort(const std::string& stem) {
 
 }  // namespace
 
+void PlatformPrepareProcess() {}
+
 char PlatformSeparator() { return '\\'; }
+
+// A colon names an alternate data stream ("a.bin:hidden") or a path
+// relative to another drive ("C:x"): either would put a file elsewhere.
+const char* PlatformPathCharacters() { return "/\\:"; }
+
+// Names are bytes of the ANSI code page.
+int PlatformNamesAreUtf8() { return 0; }
+
+std::string PlatformErrorText() {
+  char text[256];
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      GetLastError(), 0, text, sizeof text, nullptr);
+  // The system's text ends with a line break; the messages add their own.
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                        text[length - 1] == '.')) {
+    --length;
+  }
+  return std::string(text, length);
+}
 
 size_t PlatformMaxPathLength() { return kMaxPath; }
 
@@ -77,20 +99,24 @@ int PlatformCurrentDirectory(std::string* out) {
   return 1;
 }
 
-size_t PlatformListDirectory(const std::string& pathPattern,
-                             std::vector<std::string>* names) {
+int PlatformListDirectory(const std::string& pathPattern,
+                          std::vector<std::string>* names) {
   names->clear();
   const char* pattern = LastComponent(pathPattern);
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pathPattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
+  if (search == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? 1 : 0;  // no match
+  }
   // The order is the file system's own: sorted on NTFS, the order of the
   // directory entries on FAT volumes.
   do {
     if (IsListedFile(found, pattern)) names->push_back(found.cFileName);
   } while (FindNextFileA(search, &found));
+  DWORD ended = GetLastError();
   FindClose(search);
-  return names->size();
+  SetLastError(ended);
+  return ended == ERROR_NO_MORE_FILES ? 1 : 0;
 }
 
 int PlatformExists(const std::string& path) {
@@ -165,9 +191,6 @@ int PlatformFileSize(std::FILE* file, uint64_t* size) {
 }
 
 int PlatformNameIsReserved(const char* name) {
-  // A colon names an alternate data stream ("a.bin:hidden") or a path
-  // relative to another drive ("C:x"): either would put the file elsewhere.
-  if (std::strchr(name, ':') != nullptr) return 1;
   // Windows takes a device name with any extension, and with spaces
   // before the extension, as the device itself.
   std::string stem(name, std::strcspn(name, "."));

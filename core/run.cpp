@@ -7,7 +7,9 @@
 #include "core/crc32.h"
 #include "core/paths.h"
 #include "core/patterns.h"
+#include "core/placement.h"
 #include "core/platform.h"
+#include "core/text.h"
 
 namespace {
 
@@ -44,6 +46,13 @@ int WalkArguments(const ToolConfig& tool, int argc, char** argv,
     }
     if (argument[0] == '-') return 0;
     if (std::strlen(argument) > kMaxArgumentText) return 0;
+    // The name names a catalog and a folder beside the files: a path would
+    // reach outside the current folder.
+    if (!FileNameIsSafe(argument)) {
+      std::fprintf(stderr, "Err: Refused unsafe system name \"%s\"\n",
+                   Printable(argument).c_str());
+      return 0;
+    }
     systemName->assign(argument);
     flags |= RUN_SYSTEM;
   }
@@ -78,11 +87,31 @@ bool PatternsCoverArchives() {
 void WalkPatterns(const ToolConfig& tool, const std::string& directory,
                   int flags) {
   for (const std::string& pattern : PatternListEntries()) {
+    // A pattern names files of the current folder, never of another one.
+    if (pattern.find_first_of(PlatformPathCharacters()) != std::string::npos) {
+      std::fprintf(stderr, "Err: Refused unsafe pattern \"%s\"\n",
+                   Printable(pattern).c_str());
+      continue;
+    }
     ScanDirectory(directory.c_str(), tool.perFile, pattern.c_str(), flags);
   }
   if (tool.extraZipPass && !PatternsCoverArchives()) {
     ScanDirectory(directory.c_str(), tool.perFile, "*.zip", flags);
   }
+}
+
+// Hands a listed name to the tool's per-file function. A dump passes over
+// a name with a control character in it: printed, a line feed would forge
+// a catalog line, and other codes would drive the terminal.
+int PassOn(std::string& name, const char* directory, PerFileFunction perFile,
+           int flags) {
+  if ((flags & RUN_DUMP) && HasControlCharacter(name)) {
+    std::fprintf(stderr, "\nErr: Passed over a name with control characters %s%s\n",
+                 directory != nullptr ? Printable(directory).c_str() : "",
+                 Printable(name).c_str());
+    return 1;
+  }
+  return perFile(&name[0], directory, flags);
 }
 
 // Everything after a valid command line: load (rename mode), walk, unload.
@@ -133,18 +162,29 @@ int ParseCommandLine(const ToolConfig& tool, int argc, char** argv,
 
 int ScanDirectory(const char* directory, PerFileFunction perFile,
                   const char* pattern, int flags) {
+  static bool s_listingFailed = false;  // said once per run
   std::string pathPattern;
   if (!BuildPath(directory, pattern, &pathPattern)) return 0;
   std::vector<std::string> names;
-  if (PlatformListDirectory(pathPattern, &names) == 0) return 0;
+  if (!PlatformListDirectory(pathPattern, &names)) {
+    if (!s_listingFailed) {
+      std::fprintf(stderr, "\nErr: Unable to list %s: %s\n",
+                   Printable(directory != nullptr ? directory : ".").c_str(),
+                   PlatformErrorText().c_str());
+    }
+    s_listingFailed = true;
+    return 0;
+  }
+  if (names.empty()) return 0;
   int result = 1;
   for (std::string& name : names) {
-    result = perFile(&name[0], directory, flags);
+    result = PassOn(name, directory, perFile, flags);
   }
   return result;
 }
 
 int RunTool(const ToolConfig& tool, int argc, char** argv) {
+  PlatformPrepareProcess();
   std::fputs(tool.banner, stderr);
   std::string directory;
   std::string systemName;

@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -7,6 +8,8 @@ namespace {
 bool IsLineEndControl(unsigned char c) { return c >= 9 && c <= 13; }
 
 bool IsBlank(unsigned char c) { return c == ' ' || IsLineEndControl(c); }
+
+bool IsControl(unsigned char c) { return (c >= 1 && c <= 31) || c == 127; }
 
 // Value of `c` as a digit of `base`, or -1.
 int DigitValue(unsigned char c, int base) {
@@ -81,4 +84,46 @@ uint32_t ParseUnsigned32(const char* text, int base) {
   }
   uint32_t result = overflow ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
   return negative ? 0u - result : result;
+}
+
+int HasControlCharacter(const std::string& text) {
+  for (unsigned char c : text) {
+    if (IsControl(c)) return 1;
+  }
+  return 0;
+}
+
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+    if (IsControl(c)) out += escaped;
+    else out.push_back(static_cast<char>(c));
+  }
+  return out;
+}
+
+size_t CharacterLength(const char* text, bool utf8) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  if (!utf8 || p[0] < 0xC2 || p[0] > 0xF4) return 1;
+  size_t length = p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3 : 4;
+  // The second byte's range also rules out overlong forms, surrogates and
+  // code points beyond U+10FFFF.
+  unsigned char low = p[0] == 0xE0 ? 0xA0 : p[0] == 0xF0 ? 0x90 : 0x80;
+  unsigned char high = p[0] == 0xED ? 0x9F : p[0] == 0xF4 ? 0x8F : 0xBF;
+  if (p[1] < low || p[1] > high) return 1;
+  for (size_t i = 2; i < length; ++i) {
+    if (p[i] < 0x80 || p[i] > 0xBF) return 1;
+  }
+  return length;
+}
+
+size_t LastCharacterStart(const std::string& text, bool utf8) {
+  size_t start = 0;
+  for (size_t next = 0; next < text.size();) {
+    start = next;
+    next += CharacterLength(text.c_str() + next, utf8);
+  }
+  return start;
 }

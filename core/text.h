@@ -2,7 +2,9 @@
 #ifndef CORE_TEXT_H_
 #define CORE_TEXT_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 // ASCII letter case, leaving every other byte as it is. Inline: sorting a
 // large folder calls them for every character compared.
@@ -42,5 +44,20 @@ int SplitFields(char* text, const char* separators, char* fields[],
 // large for 32 bits gives 0xFFFFFFFF; a "-" sign then negates the result
 // modulo 2^32.
 uint32_t ParseUnsigned32(const char* text, int base);
+
+// 1 when `text` holds a control character (codes 1 to 31, and 127).
+int HasControlCharacter(const std::string& text);
+
+// `text` with every control character written as \xNN (two lower-case hex
+// digits), so that a name can be shown on a terminal as it is.
+std::string Printable(const std::string& text);
+
+// The length in bytes of the character that starts at `text` (not at its
+// end): with `utf8`, the length of a valid UTF-8 sequence, and 1 for a byte
+// that starts none; otherwise always 1.
+size_t CharacterLength(const char* text, bool utf8);
+
+// Where the last character of `text` (not empty) starts, by CharacterLength.
+size_t LastCharacterStart(const std::string& text, bool utf8);
 
 #endif  // CORE_TEXT_H_

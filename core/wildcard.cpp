@@ -15,20 +15,23 @@ bool SameLetter(char a, char b) {
 // Classic greedy match with one backtrack point: on a mismatch after a
 // "*", let that star swallow one more character and retry. Linear in
 // practice and never recursive, so long hostile names cannot blow the stack.
-bool MatchPlain(const char* pattern, const char* name) {
+bool MatchPlain(const char* pattern, const char* name, bool utf8) {
   const char* star = nullptr;
   const char* resume = nullptr;
   while (*name != '\0') {
     if (*pattern == '*') {
       star = pattern++;
       resume = name;
-    } else if (*pattern == '?' ||
-               (*pattern != '\0' && SameLetter(*pattern, *name))) {
+    } else if (*pattern == '?') {
+      ++pattern;
+      name += CharacterLength(name, utf8);
+    } else if (*pattern != '\0' && SameLetter(*pattern, *name)) {
       ++pattern;
       ++name;
     } else if (star != nullptr) {
       pattern = star + 1;
-      name = ++resume;
+      resume += CharacterLength(resume, utf8);
+      name = resume;
     } else {
       return false;
     }
@@ -39,14 +42,14 @@ bool MatchPlain(const char* pattern, const char* name) {
 
 }  // namespace
 
-bool WildcardMatches(const char* pattern, const char* name) {
-  if (MatchPlain(pattern, name)) return true;
+bool WildcardMatches(const char* pattern, const char* name, bool utf8) {
+  if (MatchPlain(pattern, name, utf8)) return true;
   // "game.*" also finds "game", and "*.*" finds names without a dot.
   size_t length = std::strlen(pattern);
   if (length >= 2 && std::strcmp(pattern + length - 2, ".*") == 0 &&
       std::strchr(name, '.') == nullptr) {
     std::string stem(pattern, length - 2);
-    return MatchPlain(stem.c_str(), name);
+    return MatchPlain(stem.c_str(), name, utf8);
   }
   return false;
 }

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint32_t i = 0; i < count; ++i) {
     // Names are fields split at spaces and line ends: never empty, never
     // holding a separator.
-    std::string name = CatalogName(g_catalog<ImageEntry>.entries[i].name);
+    std::string name = CatalogEntryName(*CatalogEntry<ImageEntry>(i));
     FUZZ_CHECK(!name.empty() && name.find_first_of(" \r\n") == std::string::npos);
   }
   CatalogRelease<ImageEntry>();

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const fs::path work = fs::path(FuzzScratchDir()) / "work";
   std::string name(reinterpret_cast<const char*>(data + 1), size - 1);
   name = name.substr(0, name.find('\0'));
-  bool safe = CatalogNameIsSafe(name) != 0;
+  bool safe = FileNameIsSafe(name) != 0;
   FUZZ_CHECK(!safe || name.find_first_of("/\\") == std::string::npos);
   fs::remove_all(work);
   fs::create_directory(work);

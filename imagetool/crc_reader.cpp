@@ -29,14 +29,14 @@ bool IsSeparatorLine(const char* line) { return line[0] == '-'; }
 // Fills `entry` from a record line. A line with fewer than six fields
 // yields no entry: its numbers would be guesses, and a wrong CRC-32 could
 // send a picture to the wrong name.
-bool ParseRecord(char* line, ImageEntry* entry) {
+bool ParseRecord(char* line, ImageEntry* entry, const char** name) {
   char* fields[kRecordFields];
   if (SplitFields(line, kRecordSeparators, fields, kRecordFields) <
       kRecordFields) {
     return false;
   }
   entry->taken = 0;
-  CatalogSetName(entry->name, fields[0], std::strlen(fields[0]));
+  *name = fields[0];
   entry->size = ParseUnsigned32(fields[1], 10);
   // Pixel sizes keep their low 16 bits, whatever the line says.
   entry->width = static_cast<uint16_t>(ParseUnsigned32(fields[2], 10));
@@ -56,15 +56,19 @@ bool SkipHeader(std::FILE* stream, char* line) {
 }
 
 // Appends one entry per record line up to the next separator line or the
-// end of the file. Returns the number appended.
-uint32_t ReadRecords(std::FILE* stream, char* line) {
+// end of the file. Returns the number appended, or 0 after a message when
+// the memory runs out.
+uint32_t ReadRecords(std::FILE* stream, char* line, const std::string& fileName) {
   uint32_t count = 0;
   while (std::fgets(line, kLineBuffer, stream) != nullptr) {
     if (IsSeparatorLine(line)) break;
-    ImageEntry entry;
-    if (ParseRecord(line, &entry) && CatalogAppend(entry)) ++count;
+    ImageEntry entry = {};
+    const char* name = nullptr;
+    if (!ParseRecord(line, &entry, &name)) continue;
+    if (!CatalogAppend(entry, name, std::strlen(name))) return ReportNoMemory(fileName);
+    ++count;
   }
-  return count;
+  return count > 0 && !CatalogBuildIndex<ImageEntry>() ? ReportNoMemory(fileName) : count;
 }
 
 }  // namespace
@@ -74,7 +78,6 @@ uint32_t LoadImageCatalog(const char* systemName) {
   std::string fileName = std::string(systemName) + ".crc";
   OwnedStream stream(PlatformOpenForReading(fileName.c_str(), true));
   if (!stream) return 0;
-  CatalogReserve<ImageEntry>(1000);
   char line[kLineBuffer];
   // The first line is a title; not even a leading "-" makes it special.
   if (std::fgets(line, kLineBuffer, stream.get()) == nullptr) return 0;
@@ -83,5 +86,5 @@ uint32_t LoadImageCatalog(const char* systemName) {
     BuildPatternList(pictures, false);
   }
   if (!SkipHeader(stream.get(), line)) return 0;
-  return ReadRecords(stream.get(), line);
+  return ReadRecords(stream.get(), line, fileName);
 }

@@ -8,17 +8,20 @@
 #ifndef IMAGETOOL_CRC_READER_H_
 #define IMAGETOOL_CRC_READER_H_
 
+#include <cstddef>
 #include <cstdint>
 
 // One catalogued picture. Only `crc` and `name` take part in placing a
 // file; size and pixel size are kept as the catalog lists them.
 struct ImageEntry {
-  unsigned char taken;  // set once a file has been placed under this entry
-  uint32_t size;        // file size in bytes
-  uint32_t crc;         // the lookup key
-  uint16_t width;       // low 16 bits of the listed width
-  uint16_t height;      // low 16 bits of the listed height
-  char name[50];        // the catalogued name; no terminator when full
+  static const size_t kNameWidth = 50;  // longer names are cut
+  uint32_t size;         // file size in bytes
+  uint32_t crc;          // the lookup key
+  uint32_t nameAt;       // the catalogued name, in the catalog's pool
+  uint16_t width;        // low 16 bits of the listed width
+  uint16_t height;       // low 16 bits of the listed height
+  uint8_t nameLength;
+  unsigned char taken;   // set once a file has been placed under this entry
 };
 
 // Reads `systemName` followed by ".crc" from the current directory into
@@ -28,7 +31,8 @@ struct ImageEntry {
 // Record lines without any field, and those with fewer than six fields,
 // are skipped. Returns the number of entries appended; 0 when the file
 // cannot be opened, is empty, has no separator line after its first line,
-// or holds no record.
+// or holds no record, and 0 after a message on standard error when the
+// memory for the catalog runs out.
 uint32_t LoadImageCatalog(const char* systemName);
 
 #endif  // IMAGETOOL_CRC_READER_H_

@@ -24,32 +24,46 @@ const char kFieldSeparators[] = "\xAC\r\n";
 
 // A field record: name in field 2, CRC in field 6. Lines with fewer fields
 // yield no entry.
-bool ParseFieldRecord(char* line, RomEntry* entry) {
+bool ParseFieldRecord(char* line, RomEntry* entry, const char** name) {
   char* fields[6];
   if (SplitFields(line + 1, kFieldSeparators, fields, 6) < 6) return false;
   entry->crc = ParseUnsigned32(fields[5], 16);
-  CatalogSetName(entry->name, fields[1], std::strlen(fields[1]));
+  *name = fields[1];
   return true;
 }
 
 // A plain record: the CRC before the first space, the name after it.
-bool ParsePlainRecord(char* line, RomEntry* entry) {
+bool ParsePlainRecord(char* line, RomEntry* entry, const char** name) {
   char* space = std::strchr(line, ' ');
   if (space == nullptr) return false;
   *space = '\0';
-  char* name = space + 1;
-  TrimLineEnd(name);
+  TrimLineEnd(space + 1);
   entry->crc = ParseUnsigned32(line, 16);
-  CatalogSetName(entry->name, name, std::strlen(name));
+  *name = space + 1;
   return true;
 }
 
-bool ParseRecord(char* line, RomEntry* entry) {
+// Fills `entry` and points `name` at the record's name, inside `line`.
+bool ParseRecord(char* line, RomEntry* entry, const char** name) {
   entry->taken = 0;
   if (static_cast<unsigned char>(line[0]) == kFieldMark) {
-    return ParseFieldRecord(line, entry);
+    return ParseFieldRecord(line, entry, name);
   }
-  return ParsePlainRecord(line, entry);
+  return ParsePlainRecord(line, entry, name);
+}
+
+// Appends one entry per record line up to the end of the file. Returns
+// the number appended, or 0 after a message when the memory runs out.
+uint32_t ReadRecords(std::FILE* stream, char* line, const std::string& fileName) {
+  uint32_t count = 0;
+  while (std::fgets(line, kLineBuffer, stream) != nullptr) {
+    RomEntry entry = {};
+    const char* name = nullptr;
+    if (!ParseRecord(line, &entry, &name)) continue;
+    if (!CatalogAppend(entry, name, std::strlen(name))) return ReportNoMemory(fileName);
+    ++count;
+  }
+  return count > 0 && !CatalogBuildIndex<RomEntry>() ? ReportNoMemory(fileName) : count;
 }
 
 // Handles line 1. A sectioned file is read up to its "[GAMES]" line.
@@ -76,14 +90,8 @@ uint32_t LoadRomCatalog(const char* systemName) {
   std::string fileName = std::string(systemName) + ".dat";
   OwnedStream stream(PlatformOpenForReading(fileName.c_str(), true));
   if (!stream) return 0;
-  CatalogReserve<RomEntry>(1000);
   char line[kLineBuffer];
   if (std::fgets(line, kLineBuffer, stream.get()) == nullptr) return 0;
   ReadHeader(line, stream.get());
-  uint32_t count = 0;
-  while (std::fgets(line, kLineBuffer, stream.get()) != nullptr) {
-    RomEntry entry;
-    if (ParseRecord(line, &entry) && CatalogAppend(entry)) ++count;
-  }
-  return count;
+  return ReadRecords(stream.get(), line, fileName);
 }

@@ -4,20 +4,24 @@
 #ifndef ROMTOOL_DAT_READER_H_
 #define ROMTOOL_DAT_READER_H_
 
+#include <cstddef>
 #include <cstdint>
 
 // One catalogued ROM image.
 struct RomEntry {
-  unsigned char taken;  // set once a file has been placed under this entry
-  uint32_t crc;         // the lookup key
-  char name[100];       // the catalogued name; no terminator when full
+  static const size_t kNameWidth = 100;  // longer names are cut
+  uint32_t crc;          // the lookup key
+  uint32_t nameAt;       // the catalogued name, in the catalog's pool
+  uint8_t nameLength;
+  unsigned char taken;   // set once a file has been placed under this entry
 };
 
 // Reads `systemName` followed by ".dat" from the current directory into
 // the catalog of RomEntry, keeps a copy of `systemName` as the target
 // folder, and builds the pattern list from the file when none exists yet
 // (echoing it). Returns the number of entries appended; 0 when the file
-// cannot be opened, is empty, or holds no record.
+// cannot be opened, is empty, or holds no record, and 0 after a message on
+// standard error when the memory for the catalog runs out.
 uint32_t LoadRomCatalog(const char* systemName);
 
 #endif  // ROMTOOL_DAT_READER_H_

@@ -39,7 +39,7 @@ uint32_t ChecksumMember(ZipArchive* archive, const ZipEntry* entry, int type,
   int result = ZipReadEntry(archive, entry, buffer);
   if (result == -4) {
     std::fprintf(stderr, "\nErr: Unable to read file %s\n",
-                 archive->archiveName.c_str());
+                 Printable(archive->archiveName).c_str());
   }
   if (result != 0) return 0;
   return ChecksumImage(buffer->bytes.get(), entry->uncompressedSize, type);

@@ -3,10 +3,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <iterator>
+#include <map>
 #include <new>
 #include <utility>
 
 #include "core/platform.h"
+#include "core/text.h"
 
 const char kZipFilesystemCorrupt[] =
     "Your filesystem seems to be corrupt, please check it";
@@ -22,7 +25,8 @@ const char kNoReport[] = "";
 const uint32_t kEndRecordSize = 22;
 const uint32_t kEntryFixedSize = 46;
 const uint32_t kLocalHeaderSize = 30;
-const uint32_t kFirstWindow = 1024;
+const uint32_t kFirstPiece = 1024;
+const uint32_t kSearchPiece = 65536;
 // Every position is handed to fseek as a signed 32-bit value.
 const uint64_t kLargestArchive = 0x7FFFFFFF;
 // Deflate never turns one input byte into more than 1032 output bytes.
@@ -83,53 +87,58 @@ struct ArchiveReleaser {
 };
 using OwnedArchive = std::unique_ptr<ZipArchive, ArchiveReleaser>;
 
-// Searches `window` from its end for the signature that still leaves a
-// whole end record before the end. Returns 1 and its index in `found`.
-int FindSignature(const unsigned char* window, uint32_t length,
-                  uint32_t* found) {
-  if (length < kEndRecordSize) return 0;
-  for (uint32_t i = length - kEndRecordSize + 1; i-- > 0;) {
-    if (window[i] == 0x50 && window[i + 1] == 0x4B && window[i + 2] == 0x05 &&
-        window[i + 3] == 0x06) {
-      *found = i;
-      return 1;
-    }
+bool IsEndSignature(const unsigned char* bytes) {
+  return bytes[0] == 0x50 && bytes[1] == 0x4B && bytes[2] == 0x05 &&
+         bytes[3] == 0x06;
+}
+
+// Keeps the end record at `position` and as much of the comment it
+// declares as the file holds. Returns 0, or -1 when it cannot be read.
+int KeepEndRecord(ZipArchive* archive, uint32_t position) {
+  unsigned char fixed[kEndRecordSize];
+  if (!SeekTo(archive->stream, position) ||
+      !ReadBlock(archive->stream, fixed, kEndRecordSize)) {
+    return -1;
   }
+  // The comment may be cut short by the end of the file; it is never read.
+  uint32_t declared = kEndRecordSize + (fixed[20] | fixed[21] << 8);
+  uint32_t length = std::min(declared, archive->fileLength - position);
+  archive->endRecord.reset(new (std::nothrow) unsigned char[length]);
+  if (!archive->endRecord || !SeekTo(archive->stream, position) ||
+      !ReadBlock(archive->stream, archive->endRecord.get(), length)) {
+    return -1;
+  }
+  archive->endRecordLength = length;
   return 0;
 }
 
-// Searches the last `window` bytes of the file. Returns 1 and copies the
-// end record (with everything after it) when found; 0 when not found or
-// the window could not be read, which leaves `endRecord` empty.
-int SearchWindow(ZipArchive* archive, uint32_t window) {
-  std::unique_ptr<unsigned char[]> bytes(new (std::nothrow)
-                                             unsigned char[window]);
-  if (!bytes || !SeekTo(archive->stream, archive->fileLength - window) ||
-      !ReadBlock(archive->stream, bytes.get(), window)) {
-    return 0;
-  }
-  uint32_t found = 0;
-  if (!FindSignature(bytes.get(), window, &found)) return 0;
-  uint32_t length = window - found;
-  archive->endRecord.reset(new (std::nothrow) unsigned char[length]);
-  if (!archive->endRecord) return 0;
-  std::copy(bytes.get() + found, bytes.get() + window,
-            archive->endRecord.get());
-  archive->endRecordLength = length;
-  return 1;
-}
-
-// Most archives carry no comment, so the end record lies in the last KiB;
-// the window doubles only for long comments, up to the whole file.
-// Returns 0 when the end record is in `endRecord`, -1 otherwise.
+// Finds the last end-record signature that leaves a whole record before
+// the end of the file, searching backwards a piece at a time: most
+// archives carry no comment, so the first small piece finds it; an
+// archive behind other data is still found, with no more than a piece in
+// memory. Returns 0 when the record is in `endRecord`, -1 otherwise.
 int ZipFindEndRecord(ZipArchive* archive) {
-  uint64_t window = kFirstWindow;
-  for (;;) {
-    window = std::min<uint64_t>(window, archive->fileLength);
-    if (SearchWindow(archive, static_cast<uint32_t>(window))) return 0;
-    if (window >= archive->fileLength) return -1;
-    window *= 2;
+  if (archive->fileLength < kEndRecordSize) return -1;
+  std::unique_ptr<unsigned char[]> piece(new (std::nothrow)
+                                             unsigned char[kSearchPiece + 3]);
+  if (!piece) return -1;
+  uint32_t size = kFirstPiece;
+  // `top` is one past the candidates left: every position up to it leaves
+  // room for a whole record.
+  for (uint32_t top = archive->fileLength - kEndRecordSize + 1; top > 0;) {
+    uint32_t low = top > size ? top - size : 0;
+    // The three bytes after the highest candidate complete its signature.
+    if (!SeekTo(archive->stream, low) ||
+        !ReadBlock(archive->stream, piece.get(), top - low + 3)) {
+      return -1;
+    }
+    for (uint32_t i = top - low; i-- > 0;) {
+      if (IsEndSignature(piece.get() + i)) return KeepEndRecord(archive, low + i);
+    }
+    top = low;
+    size = kSearchPiece;
   }
+  return -1;
 }
 
 // Opens the file and takes its length. Returns null, or the reason to
@@ -159,7 +168,6 @@ const char* LoadEndRecord(ZipArchive* archive) {
   archive->centralDirOffset = TakeU32(&cursor);
   archive->archiveCommentLength = TakeU16(&cursor);
   if (!cursor.ok) return kZipCorrupt;
-  // The comment may be cut short by the end of the file; it is never read.
   archive->archiveComment = archive->endRecord.get() + kEndRecordSize;
   if (archive->diskNumber != archive->centralDirDisk ||
       archive->diskEntries != archive->totalEntries ||
@@ -233,6 +241,17 @@ int ZipLocateData(ZipArchive* archive, const ZipEntry* entry,
   return 0;
 }
 
+// Records the bytes from `start` up to `end` as read. Returns 0 when they
+// overlap bytes recorded before (nothing is recorded then), else 1.
+int ClaimRange(ZipArchive* archive, uint64_t start, uint64_t end) {
+  std::map<uint64_t, uint64_t>& ranges = archive->readRanges;
+  auto next = ranges.lower_bound(start);
+  if (next != ranges.end() && next->first < end) return 0;
+  if (next != ranges.begin() && std::prev(next)->second > start) return 0;
+  ranges.emplace_hint(next, start, end);
+  return 1;
+}
+
 // Locates the member's data, makes sure `compressedSize` bytes of it lie
 // within the file, positions the stream there and grows `buffer` to the
 // uncompressed size. Returns 0, or the read's failure result.
@@ -240,7 +259,12 @@ int PrepareMemberRead(ZipArchive* archive, const ZipEntry* entry,
                       FileBuffer* buffer) {
   uint64_t dataOffset = 0;
   if (ZipLocateData(archive, entry, &dataOffset) != 0) return -1;
-  if (dataOffset + entry->compressedSize > archive->fileLength) {
+  // A member whose bytes overlap those of one read before is refused:
+  // archives made by real tools never share data, and members that do are
+  // made to inflate one stream over and over.
+  if (dataOffset + entry->compressedSize > archive->fileLength ||
+      !ClaimRange(archive, entry->localHeaderOffset,
+                  dataOffset + entry->compressedSize)) {
     ReportZipError(kZipCorrupt, archive->archiveName.c_str());
     return -3;
   }
@@ -341,7 +365,7 @@ int ReadDeflatedMember(ZipArchive* archive, const ZipEntry* entry,
 }  // namespace
 
 void ReportZipError(const char* reason, const char* archiveName) {
-  std::printf("Error in zipfile %s\n%s\n", archiveName, reason);
+  std::printf("Error in zipfile %s\n%s\n", Printable(archiveName).c_str(), reason);
 }
 
 ZipArchive* ZipOpen(const char* path) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -52,11 +53,15 @@ struct ZipArchive {
   std::string archiveName;  // the path given to ZipOpen; reports name it
   std::FILE* stream = nullptr;
   uint32_t fileLength = 0;  // always below 2 GiB
-  std::unique_ptr<unsigned char[]> endRecord;  // end record to end of file
+  // The end record and as much of its comment as the file holds.
+  std::unique_ptr<unsigned char[]> endRecord;
   uint32_t endRecordLength = 0;
   std::unique_ptr<unsigned char[]> centralDir;  // the whole directory
   uint32_t centralDirPos = 0;  // offset of the next entry to decode
   ZipEntry current = {};       // the entry ZipNextEntry last returned
+  // The bytes of the members read so far, from each local header to the
+  // end of its data, by where they start.
+  std::map<uint64_t, uint64_t> readRanges;
   // The end record's fields.
   uint32_t endSignature = 0;
   uint16_t diskNumber = 0;
@@ -93,8 +98,8 @@ ZipEntry* ZipNextEntry(ZipArchive* archive);
 //   -1  the local header or the member data was not found or not read;
 //   -2  the member uses something unsupported (method, version, system,
 //       disk);
-//   -3  the member's sizes disagree or cannot be true, or its deflated data
-//       is bad;
+//   -3  the member's sizes disagree or cannot be true, its bytes overlap
+//       those of a member read before, or its deflated data is bad;
 //   -4  no memory for the member (nothing is printed).
 // Results -1 to -3 have printed one report. After a failure the buffer's
 // bytes are unspecified; the archive stays usable for further entries.

@@ -481,6 +481,8 @@ def local_headers():
     entry_offset = directory_of(one_rom) + ENTRY_LOCAL_OFFSET
     long_lengths = put_le(one_rom, LOCAL_NAME_LENGTH, 0xFFFF, 2)
     by_zipfile = rom_by_zipfile()
+    inner = stored_member(b"inner.nes", rom())
+    inner_copy = Archive._local_header(inner) + inner.data
     return [
         ("local-header-offset-past-the-end", "local header at 0x100000",
          build(stored_rom(local_header_offset=0x100000)), [CORRUPT]),
@@ -495,9 +497,22 @@ def local_headers():
         ("local-lengths-push-the-data-past-the-end",
          "local name and extra lengths 0xffff each",
          put_le(long_lengths, LOCAL_NAME_LENGTH + 2, 0xFFFF, 2), [CORRUPT]),
-        ("two-entries-share-one-local-header", "copy.nes points at game.nes",
+        ("two-entries-share-one-local-header",
+         "copy.nes points at game.nes: a read member's bytes are never read "
+         "for another",
          build(stored_rom(), stored_rom(name=b"copy.nes", local_header_offset=0)),
-         [ROM_CRC]),
+         [CORRUPT]),
+        ("a-local-header-inside-another-members-data",
+         "inner.nes lies in the data of game.nes, after its 16-byte header",
+         build(stored_member(b"game.nes", bytes(16) + inner_copy),
+               dataclasses.replace(inner, local_header_offset=30 + 8 + 16)),
+         [CORRUPT]),
+        ("member-data-runs-into-the-next-member",
+         "the sizes of game.nes reach 40 bytes into the header of copy.nes",
+         build(stored_rom(compressed_size=len(rom()) + 40,
+                          uncompressed_size=len(rom()) + 40),
+               stored_rom(name=b"copy.nes")),
+         [CORRUPT]),
         ("data-descriptor-with-zero-local-sizes",
          "sizes only in the directory and after the data (zipfile, streamed)",
          python_zip([("game.nes", zipfile.ZIP_DEFLATED, rom())], streamed=True),

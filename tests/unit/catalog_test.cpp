@@ -10,7 +10,7 @@ namespace {
 
 const RomEntry* LinearScan(uint32_t crc) {
   for (uint32_t i = 0; i < CatalogSize<RomEntry>(); ++i) {
-    if (g_catalog<RomEntry>.entries[i].crc == crc) return &g_catalog<RomEntry>.entries[i];
+    if (CatalogEntry<RomEntry>(i)->crc == crc) return CatalogEntry<RomEntry>(i);
   }
   return nullptr;
 }
@@ -21,7 +21,8 @@ TEST(CatalogTest, LookupsEqualALinearScanForTheFirstEntry) {
     CatalogClear<RomEntry>();
     // Few distinct values, so that most repeat; 0 and all ones among them.
     for (uint32_t i = 0; i < size; ++i) {
-      ASSERT_EQ(CatalogAppend(RomEntry{0, uint32_t(random() % (size / 3 + 2)) * 0x01010101u, ""}), 1);
+      RomEntry entry = {uint32_t(random() % (size / 3 + 2)) * 0x01010101u, 0, 0, 0};
+      ASSERT_EQ(CatalogAppend(entry, "name", 4), 1);
     }
     for (uint32_t probe = 0; probe < 2000; ++probe) {
       uint32_t crc = probe < 1000 ? probe * 0x01010101u : uint32_t(random());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/placement.h"
+#include "core/platform.h"
 #include "core/run.h"
 #include "tests/support/support.h"
 
@@ -38,6 +39,16 @@ TEST(PlacementTest, TargetNames) {
   unsigned char taken = 0;
   PlaceCatalogMatch((dir.path() / "a.a26").string(), &taken, "Pac-Man");
   EXPECT_EQ(ReadBytes(dir.path() / "ren" / "Pac-Man.a26"), "a");
+}
+
+TEST(PlacementTest, APathIsNeverTakenInsideTheRunsFolderWhenItLeadsOut) {
+  TempDir run, other;
+  CurrentDirectory inside(run.path());
+  WriteBytes(other.path() / "elsewhere", "x");
+  std::string current;
+  ASSERT_EQ(PlatformCurrentDirectory(&current), 1);
+  // The run's folder followed by a whole path names nothing that exists.
+  EXPECT_EQ(PlatformExists(current + PlatformSeparator() + (other.path() / "elsewhere").string()), 0);
 }
 
 }  // namespace

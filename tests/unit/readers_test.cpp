@@ -16,9 +16,9 @@ struct ReaderCase {
   std::string echo;     // what a .dat load writes to standard output
 };
 
-std::string Show(const RomEntry& e) { return Hex8(e.crc) + " " + CatalogName(e.name); }
+std::string Show(const RomEntry& e) { return Hex8(e.crc) + " " + CatalogEntryName(e); }
 std::string Show(const ImageEntry& e) {
-  return CatalogName(e.name) + " " + std::to_string(e.size) + " " + std::to_string(e.width) + " " +
+  return CatalogEntryName(e) + " " + std::to_string(e.size) + " " + std::to_string(e.width) + " " +
          std::to_string(e.height) + " " + Hex8(e.crc);
 }
 
@@ -35,7 +35,7 @@ void ExpectLoad(const ReaderCase& c, uint32_t (*load)(const char*)) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), c.echo) << c.text;
   std::string entries;
   for (uint32_t i = 0; i < CatalogSize<Entry>(); ++i) {
-    entries += (i > 0 ? "|" : "") + Show(g_catalog<Entry>.entries[i]);
+    entries += (i > 0 ? "|" : "") + Show(*CatalogEntry<Entry>(i));
   }
   EXPECT_EQ(entries, c.entries) << c.text;
   EXPECT_EQ(count, CatalogSize<Entry>());

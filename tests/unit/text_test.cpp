@@ -1,5 +1,5 @@
 // Wildcard matching as the Windows listing does it, which the POSIX
-// listing reproduces.
+// listing reproduces over UTF-8 names.
 #include <gtest/gtest.h>
 
 #include "core/wildcard.h"
@@ -21,9 +21,13 @@ TEST(WildcardTest, FollowsTheWindowsListingRules) {
       {"game.*", "game", true},          {"game.*", "games", false},
       {"*a*b*c", "xaxbxc", true},        {"*a*b*c", "xaxbxcx", false},
       {"a**b", "ab", true},              {"\xE9*", "\xC9t\xE9", false},
+      // A "?" is one character: a UTF-8 sequence, or a byte that starts none.
+      {"?.jpg", "\xC3\xA9.jpg", true},   {"??.jpg", "\xC3\xA9.jpg", false},
+      {"*?.jpg", "\xE2\x82\xAC.jpg", true}, {"?.jpg", "\xC3.jpg", true},
+      {"??.jpg", "\xC3\x28.jpg", true},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WildcardMatches(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
+    EXPECT_EQ(WildcardMatches(c.pattern, c.name, true), c.matches) << c.pattern << " " << c.name;
   }
 }
 

@@ -1,11 +1,14 @@
-// What no scenario can time: two processes moving files onto the same free
+// What no scenario can make: two processes moving files onto the same free
 // names at once (a move that replaced a file, or let both have a name,
-// loses one), and a name that stops being a regular file between the
-// listing and the open. No file may be lost, replaced or read in part, and
-// no call may block.
+// loses one), a name that stops being a regular file between the listing
+// and the open, a reader of the output that leaves early, and a listing
+// that fails. No file may be lost, replaced or read in part, no call may
+// block, and no failure may pass in silence.
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +135,55 @@ TEST(SwapTest, AFileShorterThanItsSizeIsReportedAndNotChecksummed) {
     return;
   }
   GTEST_SKIP() << "no file here reads shorter than its size";
+}
+
+// Runs Tessary with `args` in `folder`, its standard output and error on
+// the descriptors `out` and `err` and no other one open; with `files`, it
+// may hold no more than that many open at once. Returns its exit status.
+int RunTessary(const fs::path& folder, const char* args, int out, int err, rlim_t files = 0) {
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (int fd = 3; fd < 1024; ++fd) close(fd);
+    rlimit limit = {files, files};
+    if (chdir(folder.c_str()) == 0 && (files == 0 || setrlimit(RLIMIT_NOFILE, &limit) == 0)) {
+      execl("/bin/sh", "sh", "-c", (std::string("exec ") + TESSARY_PATH + " " + args).c_str(), nullptr);
+    }
+    _exit(127);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(RunTest, AReaderThatLeavesEarlyEndsNoMove) {
+  TempDir dir;
+  // Enough reports on standard output to fill its buffer before the move.
+  for (int i = 0; i < 60; ++i) WriteBytes(dir.path() / ("a" + std::to_string(i) + ".zip"), "x");
+  WriteBytes(dir.path() / "z.bin", "abc");
+  WriteBytes(dir.path() / "sys.dat", "*.*\n352441c2 Game\n");
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);  // nobody will ever read
+  EXPECT_EQ(RunTessary(dir.path(), "sys", ends[1], ends[1]), 0);
+  close(ends[1]);
+  EXPECT_EQ(ReadBytes(dir.path() / "sys" / "Game.bin"), "abc");
+}
+
+TEST(RunTest, AListingThatFailsIsReported) {
+  TempDir dir, capture;
+  WriteBytes(dir.path() / "a.a26", "abc");
+  FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
+  FILE* err = std::fopen((capture.path() / "err").c_str(), "w+");
+  // The standard three and the handle on the folder leave none to list it.
+  EXPECT_EQ(RunTessary(dir.path(), "-d '*.a26'", fileno(out), fileno(err), 4), 0);
+  std::fclose(out);
+  std::fclose(err);
+  EXPECT_EQ(ReadBytes(capture.path() / "out"), "*.a26  \n");
+  EXPECT_EQ(ReadBytes(capture.path() / "err"), "Tessary v1.0 (Release)\nDump mode\n\n\nErr: Unable to list " +
+                                                    ProgramView(dir.path()) + ": Too many open files\n");
 }
 
 }  // namespace

@@ -1,0 +1,94 @@
+// Memory that outside input can claim: damaged archives never make the zip
+// reader ask for more than the format lets their bytes claim, a catalog
+// costs about what it holds, and a reader refused memory fails cleanly.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "core/catalog.h"
+#include "core/patterns.h"
+#include "core/run.h"
+#include "romtool/dat_reader.h"
+#include "romtool/zip_reader.h"
+#include "tests/support/support.h"
+
+// Kept by the operator new of allocation_watch.cpp.
+extern std::atomic<size_t> g_largest, g_live, g_peak, g_refuseFrom;
+
+namespace {
+
+// Deflate turns a byte into at most 1032, so a member of n bytes may truly
+// need 1032 n; the rest covers the reader's and zlib's fixed buffers.
+size_t Allowed(uintmax_t fileSize) { return 1032 * size_t(fileSize) + (128 << 10); }
+
+TEST(ZipMemoryTest, EveryArchiveAsksForNoMoreThanItCouldHold) {
+  int archives = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(FixturePath("zip"))) {
+    if (entry.path().extension() != ".zip") continue;
+    ++archives;
+    for (size_t refuse : {size_t{0}, size_t{4096}}) {
+      SCOPED_TRACE(entry.path().string() + (refuse ? " without memory" : ""));
+      g_largest = 0;
+      g_refuseFrom = refuse;
+      testing::internal::CaptureStdout();
+      if (ZipArchive* archive = ZipOpen(entry.path().string().c_str())) {
+        FileBuffer buffer;
+        while (ZipEntry* member = ZipNextEntry(archive)) {
+          int result = ZipReadEntry(archive, member, &buffer);
+          EXPECT_TRUE(result <= 0 && result >= -4) << result;
+          EXPECT_TRUE(result != 0 || buffer.capacity >= member->uncompressedSize);
+        }
+        ZipClose(archive);
+      }
+      testing::internal::GetCapturedStdout();
+      g_refuseFrom = 0;
+      EXPECT_LE(g_largest, Allowed(entry.file_size()));
+    }
+  }
+  EXPECT_GT(archives, 50);
+}
+
+TEST(ZipMemoryTest, TheEndRecordIsFoundWithoutHoldingTheFile) {
+  TempDir dir;
+  fs::path path = dir.path() / "front.zip";
+  WriteBytes(path, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+  fs::resize_file(path, 64 << 20);  // the rest reads as zeros
+  g_largest = 0;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(ZipOpen(path.string().c_str()), nullptr);  // it lists no members
+  testing::internal::GetCapturedStdout();
+  EXPECT_LE(g_largest, size_t{256} << 10);
+}
+
+// Loads `text` as the catalog "set.dat" with requests from `refuse` bytes
+// on refused; returns what the load said on standard error.
+std::string LoadDat(const std::string& text, size_t refuse, uint32_t* count) {
+  TempDir dir;
+  CurrentDirectory inside(dir.path());
+  WriteBytes("set.dat", text);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  g_refuseFrom = refuse;
+  *count = LoadRomCatalog("set");
+  g_refuseFrom = 0;
+  testing::internal::GetCapturedStdout();
+  CatalogRelease<RomEntry>();
+  FreePatternList();
+  FreeKeptSystemName();
+  return testing::internal::GetCapturedStderr();
+}
+
+TEST(CatalogMemoryTest, ACatalogCostsAFewTimesItsSizeAndNeverLoadsInPart) {
+  std::string text = "*.*\n";
+  for (uint32_t i = 0; i < 300000; ++i) text += Hex8(i * 2654435761u) + " n" + std::to_string(i % 100) + "\n";
+  uint32_t count = 0;
+  g_peak = size_t(g_live);
+  size_t before = g_live;
+  EXPECT_EQ(LoadDat(text, 0, &count), "");
+  EXPECT_EQ(count, 300000u);
+  EXPECT_LE(g_peak - before, 4 * text.size() + (1 << 20));
+  EXPECT_EQ(LoadDat(text, 4096, &count), "\nErr: Not enough memory for set.dat\n");
+  EXPECT_EQ(count, 0u);
+}
+
+}  // namespace
