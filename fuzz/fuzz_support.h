@@ -17,15 +17,16 @@
 
 // Made on first use (in /dev/shm where it can be written), removed at exit.
 inline const std::string& FuzzScratchDir() {
-  static const std::string scratch = [] {
+  // Never destroyed, so that it outlives the removal at exit.
+  static const std::string* scratch = [] {
     namespace fs = std::filesystem;
     fs::path base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : fs::temp_directory_path();
-    std::string made = (base / ("sorters-fuzz-" + std::to_string(getpid()))).string();
-    FUZZ_CHECK(fs::create_directories(made));
+    std::string* made = new std::string((base / ("sorters-fuzz-" + std::to_string(getpid()))).string());
+    FUZZ_CHECK(fs::create_directories(*made));
     std::atexit([] { fs::remove_all(FuzzScratchDir()); });
     return made;
   }();
-  return scratch;
+  return *scratch;
 }
 
 // Replaces the file `path` by the `size` bytes of `data`.

@@ -14,7 +14,7 @@
 // One catalogued picture. Only `crc` and `name` take part in placing a
 // file; size and pixel size are kept as the catalog lists them.
 struct ImageEntry {
-  static const size_t kNameWidth = 50;  // longer names are cut
+  static constexpr size_t kNameWidth = 50;  // longer names are cut
   uint32_t size;         // file size in bytes
   uint32_t crc;          // the lookup key
   uint32_t nameAt;       // the catalogued name, in the catalog's pool

@@ -9,7 +9,7 @@
 
 // One catalogued ROM image.
 struct RomEntry {
-  static const size_t kNameWidth = 100;  // longer names are cut
+  static constexpr size_t kNameWidth = 100;  // longer names are cut
   uint32_t crc;          // the lookup key
   uint32_t nameAt;       // the catalogued name, in the catalog's pool
   uint8_t nameLength;
