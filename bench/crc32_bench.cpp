@@ -84,7 +84,7 @@ void Register(const char* name, ChecksumFunction function, int kernel) {
 int main(int argc, char** argv) {
   Crc32InitTable();
   std::printf("Crc32Compute uses: %s\n", Crc32KernelName(Crc32ActiveKernel()));
-  for (int kernel = 0; kernel < CRC32_KERNEL_COUNT; ++kernel) {
+  for (int kernel = 0; kernel < Crc32KernelCount(); ++kernel) {
     Register(Crc32KernelName(kernel), OurKernel, kernel);
   }
   Register("zlib", Zlib, -1);

@@ -1,7 +1,5 @@
 // The table-driven kernels and the choice of kernel for Crc32Compute. The
-// carry-less-multiply kernels live in crc32_x86.cpp; they only handle the
-// aligned middle of long inputs, so the table kernels here take short
-// inputs and the ragged ends.
+// kernels of processor instructions live in the processor's own file.
 #include "core/crc32.h"
 
 #include <cstddef>
@@ -16,15 +14,11 @@ namespace {
 // kernel look up 16 bytes at once and combine them with XOR.
 uint32_t g_tables[16][256];
 
-int g_active = CRC32_KERNEL_BYTEWISE;
-int g_supported[CRC32_KERNEL_COUNT] = {1, 1, 0, 0};
-
-// The folding functions want whole 16-byte lanes, at least four of them.
-// The lanes start on a 16-byte boundary: measured here, the wide loads run
-// as fast unaligned, so a larger alignment would only make the slower head
-// longer.
-const size_t kFoldAlignment = 16;
-const size_t kFoldMinimum = 64;
+const int kTableKernels = 2;  // bytewise and slicing
+int g_active = 0;
+const Crc32ProcessorKernel* g_processorKernels = nullptr;
+int g_processorCount = 0;
+int g_supported[8] = {1, 1};  // by kernel number; up to 6 of the processor
 
 uint32_t Load32Le(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -73,8 +67,10 @@ uint32_t SliceShort(uint32_t reg, const unsigned char* p, size_t length) {
   return out;
 }
 
-uint32_t UpdateSlicing(uint32_t reg, const unsigned char* data,
-                       size_t length) {
+}  // namespace
+
+uint32_t Crc32UpdateSlicing(uint32_t reg, const unsigned char* data,
+                            size_t length) {
   while (length >= 16) {
     reg = SliceBlock(reg, data);
     data += 16;
@@ -82,30 +78,6 @@ uint32_t UpdateSlicing(uint32_t reg, const unsigned char* data,
   }
   return SliceShort(reg, data, length);
 }
-
-typedef uint32_t (*FoldFunction)(uint32_t, const unsigned char*, size_t);
-
-// Slicing up to a 16-byte boundary, folding over the 16-byte blocks after
-// it, slicing over the rest. Inputs that leave fewer than four lanes after
-// the head are sliced whole; from four lanes on, folding measured faster
-// than slicing here even with both ends sliced.
-uint32_t UpdateFolded(uint32_t reg, const unsigned char* data, size_t length,
-                      FoldFunction fold) {
-  const uintptr_t address = reinterpret_cast<uintptr_t>(data);
-  const size_t head = (kFoldAlignment - address % kFoldAlignment) %
-                      kFoldAlignment;
-  if (length < head || length - head < kFoldMinimum) {
-    return UpdateSlicing(reg, data, length);
-  }
-  reg = UpdateSlicing(reg, data, head);
-  data += head;
-  length -= head;
-  const size_t middle = length & ~(kFoldAlignment - 1);
-  reg = fold(reg, data, middle);
-  return UpdateSlicing(reg, data + middle, length - middle);
-}
-
-}  // namespace
 
 void Crc32InitTable() {
   for (uint32_t n = 0; n < 256; ++n) {
@@ -121,11 +93,14 @@ void Crc32InitTable() {
       g_tables[k][n] = (previous >> 8) ^ g_tables[0][previous & 0xFFu];
     }
   }
-  g_supported[CRC32_KERNEL_PCLMUL] = Crc32PclmulAvailable();
-  g_supported[CRC32_KERNEL_VPCLMUL] = Crc32VpclmulAvailable();
-  g_active = CRC32_KERNEL_SLICING;
-  if (g_supported[CRC32_KERNEL_PCLMUL]) g_active = CRC32_KERNEL_PCLMUL;
-  if (g_supported[CRC32_KERNEL_VPCLMUL]) g_active = CRC32_KERNEL_VPCLMUL;
+  // The fastest kernel this processor supports: the processor's come
+  // slowest first.
+  g_processorKernels = Crc32ProcessorKernels(&g_processorCount);
+  g_active = 1;
+  for (int i = 0; i < g_processorCount; ++i) {
+    g_supported[kTableKernels + i] = g_processorKernels[i].available();
+    if (g_supported[kTableKernels + i]) g_active = kTableKernels + i;
+  }
 }
 
 uint32_t Crc32Compute(const unsigned char* data, uint32_t length,
@@ -139,16 +114,17 @@ uint32_t Crc32Compute(const unsigned char* data, uint32_t length,
   return ~Crc32KernelUpdate(g_active, r, data + offset, end - offset);
 }
 
+int Crc32KernelCount() { return kTableKernels + g_processorCount; }
+
 const char* Crc32KernelName(int kernel) {
-  static const char* const kNames[CRC32_KERNEL_COUNT] = {
-      "bytewise", "slicing", "pclmul", "vpclmul"};
-  if (kernel < 0 || kernel >= CRC32_KERNEL_COUNT) return "unknown";
-  return kNames[kernel];
+  if (kernel == 0) return "bytewise";
+  if (kernel == 1) return "slicing";
+  if (kernel < 0 || kernel >= Crc32KernelCount()) return "unknown";
+  return g_processorKernels[kernel - kTableKernels].name;
 }
 
 int Crc32KernelSupported(int kernel) {
-  if (kernel < 0 || kernel >= CRC32_KERNEL_COUNT) return 0;
-  return g_supported[kernel];
+  return kernel >= 0 && kernel < Crc32KernelCount() ? g_supported[kernel] : 0;
 }
 
 int Crc32ActiveKernel() { return g_active; }
@@ -156,14 +132,7 @@ int Crc32ActiveKernel() { return g_active; }
 uint32_t Crc32KernelUpdate(int kernel, uint32_t reg, const unsigned char* data,
                            size_t length) {
   if (!Crc32KernelSupported(kernel)) return reg;
-  switch (kernel) {
-    case CRC32_KERNEL_BYTEWISE:
-      return UpdateBytewise(reg, data, length);
-    case CRC32_KERNEL_SLICING:
-      return UpdateSlicing(reg, data, length);
-    case CRC32_KERNEL_PCLMUL:
-      return UpdateFolded(reg, data, length, Crc32FoldPclmul);
-    default:
-      return UpdateFolded(reg, data, length, Crc32FoldVpclmul);
-  }
+  if (kernel == 0) return UpdateBytewise(reg, data, length);
+  if (kernel == 1) return Crc32UpdateSlicing(reg, data, length);
+  return g_processorKernels[kernel - kTableKernels].update(reg, data, length);
 }

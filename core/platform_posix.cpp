@@ -106,11 +106,13 @@ bool NameComesBefore(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-// The listing's own type spares a stat per file; links (followed) and file
-// systems that do not report types need the stat.
+// The listing's own type spares a stat per file where the system reports
+// one; links (followed) and file systems that report none need the stat.
 bool IsRegularFile(int folder, const struct dirent* entry) {
+#if SORTERS_HAVE_DIRENT_TYPE
   if (entry->d_type == DT_REG) return true;
   if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) return false;
+#endif
   struct stat info;
   return fstatat(folder, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
 }
@@ -227,6 +229,22 @@ int MoveRelativeLink(const std::string& from, const std::string& to) {
   return 0;
 }
 
+// The system's own move that fails when the target exists. Returns 1 on
+// success; 0 with errno EINVAL, ENOSYS or EOPNOTSUPP when this system or
+// file system has none; 0 otherwise.
+int RenameWithoutReplacing(Located from, Located to) {
+#if SORTERS_HAVE_RENAMEAT2
+  return renameat2(from.folder, from.path, to.folder, to.path, RENAME_NOREPLACE) == 0;
+#elif SORTERS_HAVE_RENAMEATX_NP
+  return renameatx_np(from.folder, from.path, to.folder, to.path, RENAME_EXCL) == 0;
+#else
+  static_cast<void>(from);
+  static_cast<void>(to);
+  errno = ENOSYS;
+  return 0;
+#endif
+}
+
 }  // namespace
 
 int PlatformMoveFile(const std::string& from, const std::string& to) {
@@ -235,10 +253,7 @@ int PlatformMoveFile(const std::string& from, const std::string& to) {
   Located source = Locate(from);
   Located target = Locate(to);
   // rename() alone would silently replace an existing target.
-  if (renameat2(source.folder, source.path, target.folder, target.path,
-                RENAME_NOREPLACE) == 0) {
-    return 1;
-  }
+  if (RenameWithoutReplacing(source, target)) return 1;
   if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
     return MoveByLink(source, target);
   }

@@ -48,3 +48,17 @@ build_into() {
   cmake -S "$ROOT" -B "$build_dir" "$@" >/dev/null
   cmake --build "$build_dir" -j "$(nproc)"
 }
+
+# Lets apt fetch source packages: a "deb-src" twin of each "deb" entry of
+# the machine's own deb822 source lists, once.
+ensure_source_entries() {
+  local twin=/etc/apt/sources.list.d/sorters-sources.sources
+  [ -f "$twin" ] && return 0
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  for list in /etc/apt/sources.list.d/*.sources; do
+    sed -n 's/^Types: deb$/Types: deb-src/; p' "$list"
+    echo
+  done | $sudo tee "$twin" >/dev/null
+  $sudo apt-get update -q >&2
+}

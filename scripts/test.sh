@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite.
 #   scripts/test.sh              the normal build, in build/
-#   scripts/test.sh --sanitize   with AddressSanitizer and UBSan, in build-asan/
+#   scripts/test.sh --sanitize   with AddressSanitizer and UBSan, in build-asan/;
+#                                this build also moves files without the
+#                                system's no-replace rename, to prove the
+#                                fallbacks with the whole suite
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -9,7 +12,7 @@ build_dir="$ROOT/build"
 options=(-DSORTERS_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir="$ROOT/build-asan"
-  options+=(-DSORTERS_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+  options+=(-DSORTERS_SANITIZE=ON -DSORTERS_PORTABLE_MOVES=ON -DCMAKE_BUILD_TYPE=Debug)
   # Any sanitizer report fails the test that caused it.
   export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
   export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"

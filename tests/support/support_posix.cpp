@@ -16,7 +16,7 @@ std::string Quoted(const std::string& text) {
 
 std::string ShellCommand(const std::string& program, const std::vector<std::string>& args,
                          const fs::path& folder, const fs::path& out, const fs::path& err) {
-  std::string command = "cd " + Quoted(folder.string()) + " && exec " + Quoted(program);
+  std::string command = "cd " + Quoted(folder.string()) + " && exec " SORTERS_LAUNCHER " " + Quoted(program);
   for (const std::string& arg : args) command += " " + Quoted(arg);
   return command + " </dev/null >" + Quoted(out.string()) + " 2>" + Quoted(err.string());
 }
