@@ -90,6 +90,19 @@ Entry* CatalogFindByCrc(uint32_t crc) {
   return position == CrcIndex::kNone ? nullptr : CatalogEntry<Entry>(position);
 }
 
+// Calls `write(entry)` for each entry that no file took, in load order.
+// Returns how many entries a file took.
+template <class Entry, class Write>
+uint32_t CatalogForEachMissing(Write write) {
+  uint32_t found = 0;
+  for (uint32_t i = 0; i < CatalogSize<Entry>(); ++i) {
+    const Entry& entry = *CatalogEntry<Entry>(i);
+    if (entry.taken) ++found;
+    else write(entry);
+  }
+  return found;
+}
+
 // Empties the catalog; the memory stays for reuse.
 template <class Entry>
 void CatalogClear() {

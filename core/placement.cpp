@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "core/paths.h"
 #include "core/platform.h"
@@ -19,22 +20,102 @@ std::string ExtensionOfLastComponent(const std::string& path) {
   return path.substr(dot);
 }
 
-// Tries the target itself, then, when `numbered`, the target with its last
-// character replaced by "0" up to "9". Returns the first attempt's result;
-// `moved` tells whether any attempt succeeded.
-int MoveWithRetries(const std::string& source, std::string target,
-                    bool numbered, bool* moved) {
-  *moved = PlatformMoveFile(source, target) != 0;
+// What a preview has planned so far: the targets it would fill, the
+// folders it would make, and the files it would move away.
+struct Plan {
+  std::set<std::string> targets, folders, movedAway;
+};
+Plan g_plan;
+
+// A move made, or in a preview judged and planned: a move succeeds into a
+// folder that is one (or is planned) and onto a name that nothing carries
+// and no planned move takes. Returns 1 when it succeeds.
+int MoveOrPlan(const std::string& source, const std::string& target,
+               bool preview) {
+  if (!preview) return PlatformMoveFile(source, target);
+  std::string folder = target.substr(0, target.rfind(PlatformSeparator()));
+  if ((g_plan.folders.count(folder) == 0 && !PlatformIsFolder(folder)) ||
+      g_plan.targets.count(target) != 0 || PlatformExists(target)) {
+    return 0;
+  }
+  g_plan.targets.insert(target);
+  g_plan.movedAway.insert(source);
+  return 1;
+}
+
+// EnsureFolder, or in a preview a folder planned where nothing carries the
+// name.
+int EnsureOrPlanFolder(const std::string& directory, const char* folderName,
+                       std::string* failure, bool preview) {
+  if (!preview) return EnsureFolder(directory, folderName, failure);
+  std::string folder = directory + folderName;
+  if (!PathFits(folder)) return 0;
+  if (!PlatformExists(folder)) g_plan.folders.insert(folder);
+  return 1;
+}
+
+// Tries `*target` itself, then, when `numbered`, `*target` with its last
+// character replaced by "0" up to "9", leaving the last name tried in
+// `*target`. Returns the first attempt's result; `moved` tells whether any
+// attempt succeeded.
+int MoveWithRetries(const std::string& source, std::string* target,
+                    bool numbered, bool preview, bool* moved) {
+  *moved = MoveOrPlan(source, *target, preview) != 0;
   if (*moved) return 0;
-  if (numbered && !target.empty()) {
+  if (numbered && !target->empty()) {
     // The last character, not its last byte: a UTF-8 name stays valid.
-    target.resize(LastCharacterStart(target, PlatformNamesAreUtf8() != 0) + 1);
+    target->resize(LastCharacterStart(*target, PlatformNamesAreUtf8() != 0) + 1);
     for (char digit = '0'; digit <= '9' && !*moved; ++digit) {
-      target.back() = digit;
-      *moved = PlatformMoveFile(source, target) != 0;
+      target->back() = digit;
+      *moved = MoveOrPlan(source, *target, preview) != 0;
     }
   }
   return -1;
+}
+
+// The planned move of `source` to `target` as a line of a preview: the
+// file's name, and the target from its folder on, always with "/".
+void WritePlannedMove(const std::string& source, std::string target,
+                      size_t nameStart) {
+  target.erase(0, nameStart);
+  for (char& c : target) {
+    if (c == PlatformSeparator()) c = '/';
+  }
+  std::printf("%s -> %s\n", Printable(source.substr(nameStart)).c_str(),
+              Printable(target).c_str());
+}
+
+// PlaceFile, planning the move instead of making it with `preview`.
+int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
+                    const char* newName, bool numbered, std::string* failure,
+                    bool preview) {
+  const char separator = PlatformSeparator();
+  std::string target = sourcePath;
+  size_t nameStart = sourcePath.rfind(separator);
+  if (nameStart == std::string::npos) {
+    target = std::string(".") + separator + sourcePath;
+    nameStart = 2;
+  } else {
+    ++nameStart;
+  }
+  std::string oldName = target.substr(nameStart);
+  if (folderName != nullptr) {
+    target.resize(nameStart);
+    if (!EnsureOrPlanFolder(target, folderName, failure, preview)) return -1;
+    target.append(folderName).push_back(separator);
+    target.append(newName != nullptr ? newName : oldName);
+  } else if (newName != nullptr) {
+    target.resize(nameStart);
+    target.append(newName);
+  }
+  std::string extension = ExtensionOfLastComponent(sourcePath);
+  if (ExtensionOfLastComponent(target) != extension) target.append(extension);
+  if (!PathFits(target)) return -1;
+  bool moved = false;
+  int result = MoveWithRetries(sourcePath, &target, numbered, preview, &moved);
+  if (moved && preview) WritePlannedMove(sourcePath, target, nameStart);
+  if (!moved && !preview && failure != nullptr) *failure = PlatformErrorText();
+  return result;
 }
 
 }  // namespace
@@ -62,36 +143,16 @@ int EnsureFolder(const std::string& directory, const char* folderName,
 
 int PlaceFile(const std::string& sourcePath, const char* folderName,
               const char* newName, bool numbered, std::string* failure) {
-  const char separator = PlatformSeparator();
-  std::string target = sourcePath;
-  size_t nameStart = sourcePath.rfind(separator);
-  if (nameStart == std::string::npos) {
-    target = std::string(".") + separator + sourcePath;
-    nameStart = 2;
-  } else {
-    ++nameStart;
-  }
-  std::string oldName = target.substr(nameStart);
-  if (folderName != nullptr) {
-    target.resize(nameStart);
-    if (!EnsureFolder(target, folderName, failure)) return -1;
-    target.append(folderName).push_back(separator);
-    target.append(newName != nullptr ? newName : oldName);
-  } else if (newName != nullptr) {
-    target.resize(nameStart);
-    target.append(newName);
-  }
-  std::string extension = ExtensionOfLastComponent(sourcePath);
-  if (ExtensionOfLastComponent(target) != extension) target.append(extension);
-  if (!PathFits(target)) return -1;
-  bool moved = false;
-  int result = MoveWithRetries(sourcePath, target, numbered, &moved);
-  if (!moved && failure != nullptr) *failure = PlatformErrorText();
-  return result;
+  return PlaceOrPlanFile(sourcePath, folderName, newName, numbered, failure,
+                         false);
+}
+
+bool PlacementPlannedAway(const std::string& sourcePath) {
+  return g_plan.movedAway.count(sourcePath) != 0;
 }
 
 void PlaceCatalogMatch(const std::string& sourcePath, unsigned char* taken,
-                       const std::string& name) {
+                       const std::string& name, bool preview) {
   if (!FileNameIsSafe(name)) {
     std::fprintf(stderr, "Err: Refused unsafe catalog name \"%s\" for %s\n",
                  Printable(name).c_str(), Printable(sourcePath).c_str());
@@ -100,13 +161,13 @@ void PlaceCatalogMatch(const std::string& sourcePath, unsigned char* taken,
   if (*taken == 0) {
     *taken = 1;
     const char* folder = KeptSystemName();
-    if (PlaceFile(sourcePath, folder != nullptr ? folder : "ren",
-                  name.c_str(), false) == 0) {
+    if (PlaceOrPlanFile(sourcePath, folder != nullptr ? folder : "ren",
+                        name.c_str(), false, nullptr, preview) == 0) {
       return;
     }
   }
   std::string failure;
-  PlaceFile(sourcePath, "dupes", name.c_str(), true, &failure);
+  PlaceOrPlanFile(sourcePath, "dupes", name.c_str(), true, &failure, preview);
   if (!failure.empty()) {
     std::fprintf(stderr, "\nErr: Unable to move %s: %s\n",
                  Printable(sourcePath).c_str(), failure.c_str());

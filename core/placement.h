@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/catalog.h"
+#include "core/run.h"
 
 // Returns 1 when `name`, taken from a catalog or the command line, may be
 // used as the name of a file or folder in the current one: it is not
@@ -41,16 +42,27 @@ int PlaceFile(const std::string& sourcePath, const char* folderName,
 // that is not safe is refused with one line on standard error and the file
 // stays where it is; so does a file that no move could place, with a line
 // that says why.
+//
+// With `preview`, nothing is moved or created: each move that would
+// succeed, judged against the files there and the moves planned before,
+// is planned instead and written to standard output as
+// "<name of the file> -> <folder>/<new name>\n", always with "/".
 void PlaceCatalogMatch(const std::string& sourcePath, unsigned char* taken,
-                       const std::string& name);
+                       const std::string& name, bool preview = false);
+
+// Whether a preview planned to move the file `sourcePath` away, so that a
+// later walk of the same run would no longer find it.
+bool PlacementPlannedAway(const std::string& sourcePath);
 
 // Looks `crc` up in the catalog of `Entry` and places the file
-// `sourcePath` by the first entry that lists it; does nothing without one.
+// `sourcePath` by the first entry that lists it (planning only, with
+// RUN_PREVIEW in `flags`); does nothing without one.
 template <class Entry>
-void PlaceIdentifiedFile(const std::string& sourcePath, uint32_t crc) {
+void PlaceIdentifiedFile(const std::string& sourcePath, uint32_t crc, int flags) {
   Entry* entry = CatalogFindByCrc<Entry>(crc);
   if (entry == nullptr) return;
-  PlaceCatalogMatch(sourcePath, &entry->taken, CatalogEntryName(*entry));
+  PlaceCatalogMatch(sourcePath, &entry->taken, CatalogEntryName(*entry),
+                    (flags & RUN_PREVIEW) != 0);
 }
 
 #endif  // CORE_PLACEMENT_H_

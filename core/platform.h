@@ -55,6 +55,9 @@ int PlatformListDirectory(const std::string& pathPattern,
 // Returns 1 when anything (file, folder, link) carries the name `path`.
 int PlatformExists(const std::string& path);
 
+// Returns 1 when `path` is a folder, after following links.
+int PlatformIsFolder(const std::string& path);
+
 // Creates the folder `path`. Returns 1 on success, 0 on failure.
 int PlatformCreateFolder(const std::string& path);
 
@@ -94,5 +97,12 @@ int PlatformFileSize(std::FILE* file, uint64_t* size);
 // when `name` must never be used as a file name here even though it holds
 // no path character (for example a reserved device name), 0 otherwise.
 int PlatformNameIsReserved(const char* name);
+
+// Turns `utf8`, a name as a UTF-8 catalog spells it, into a name as this
+// system's file functions take it, in `name`: the same bytes where names
+// are UTF-8, the ANSI code page's bytes on Windows. Returns 1 on success;
+// 0 when the name is not valid UTF-8 there or holds a character that the
+// code page cannot spell (a stand-in character could name another file).
+int PlatformNameFromUtf8(const std::string& utf8, std::string* name);
 
 #endif  // CORE_PLATFORM_H_

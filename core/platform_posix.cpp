@@ -23,6 +23,12 @@ const char* PlatformPathCharacters() { return "/\\"; }
 
 int PlatformNamesAreUtf8() { return 1; }
 
+// Names are bytes here, used as the catalog spells them.
+int PlatformNameFromUtf8(const std::string& utf8, std::string* name) {
+  *name = utf8;
+  return 1;
+}
+
 std::string PlatformErrorText() { return std::strerror(errno); }
 
 size_t PlatformMaxPathLength() { return PATH_MAX - 1; }
@@ -159,6 +165,12 @@ int PlatformExists(const std::string& path) {
   Located at = Locate(path);
   struct stat info;
   return fstatat(at.folder, at.path, &info, AT_SYMLINK_NOFOLLOW) == 0 ? 1 : 0;
+}
+
+int PlatformIsFolder(const std::string& path) {
+  Located at = Locate(path);
+  struct stat info;
+  return fstatat(at.folder, at.path, &info, 0) == 0 && S_ISDIR(info.st_mode);
 }
 
 int PlatformCreateFolder(const std::string& path) {

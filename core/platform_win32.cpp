@@ -7,6 +7,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -60,6 +61,37 @@ bool IsNumberedPort(const std::string& stem) {
          digit == 0xB3;
 }
 
+// The UTF-16 form of `utf8` in `wide`; false when `utf8` is not valid
+// UTF-8 (MB_ERR_INVALID_CHARS: no invalid byte turns into U+FFFD).
+bool WideFromUtf8(const std::string& utf8, std::wstring* wide) {
+  wide->clear();
+  if (utf8.empty()) return true;
+  if (utf8.size() > INT_MAX) return false;
+  int size = static_cast<int>(utf8.size());
+  int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  wide->resize(static_cast<size_t>(length));
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, &(*wide)[0],
+                             length) == length;
+}
+
+// `wide` in the ANSI code page, in `name`; false when a character has no
+// spelling of its own there. WC_NO_BEST_FIT_CHARS keeps Windows from
+// putting a look-alike in its place ("ı" as "i"), which would be
+// another name, possibly one with a meaning (a full-width "／" as "/").
+bool AnsiFromWide(const std::wstring& wide, std::string* name) {
+  name->clear();
+  if (wide.empty()) return true;
+  int size = static_cast<int>(wide.size());
+  BOOL usedDefault = FALSE;
+  int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0,
+                                   nullptr, &usedDefault);
+  if (length <= 0 || usedDefault) return false;
+  name->resize(static_cast<size_t>(length));
+  return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, &(*name)[0], length,
+                             nullptr, &usedDefault) == length && !usedDefault;
+}
+
 }  // namespace
 
 void PlatformPrepareProcess() {}
@@ -72,6 +104,17 @@ const char* PlatformPathCharacters() { return "/\\:"; }
 
 // Names are bytes of the ANSI code page.
 int PlatformNamesAreUtf8() { return 0; }
+
+int PlatformNameFromUtf8(const std::string& utf8, std::string* name) {
+  std::wstring wide;
+  if (!WideFromUtf8(utf8, &wide)) return 0;
+  // A UTF-8 code page spells every character, and takes no flags.
+  if (GetACP() == CP_UTF8) {
+    *name = utf8;
+    return 1;
+  }
+  return AnsiFromWide(wide, name) ? 1 : 0;
+}
 
 std::string PlatformErrorText() {
   char text[256];
@@ -125,6 +168,12 @@ int PlatformExists(const std::string& path) {
   if (search == INVALID_HANDLE_VALUE) return 0;
   FindClose(search);
   return 1;
+}
+
+int PlatformIsFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 int PlatformCreateFolder(const std::string& path) {

@@ -34,15 +34,30 @@ int BuildListFromArguments(const ToolConfig& tool, int first, int argc,
   return BuildPatternList(text.data(), tool.echoPatternLine);
 }
 
+// The flag of the rename-mode option `argument` ("-n" or "-m", either
+// case), or 0.
+int RenameOption(const char* argument) {
+  if (argument[0] != '-') return 0;
+  if (argument[1] == 'n' || argument[1] == 'N') return RUN_PREVIEW;
+  if (argument[1] == 'm' || argument[1] == 'M') return RUN_MISSING;
+  return 0;
+}
+
 int WalkArguments(const ToolConfig& tool, int argc, char** argv,
                   std::string* systemName) {
   int flags = 0;
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
     if (argument[0] == '-' && (argument[1] == 'd' || argument[1] == 'D')) {
+      // A dump moves nothing: the rename-mode options make no sense in it.
+      if (flags & (RUN_PREVIEW | RUN_MISSING)) return 0;
       flags |= RUN_DUMP;
       if (i + 1 >= argc || argv[i + 1][0] == '\0') return 0;
       return BuildListFromArguments(tool, i + 1, argc, argv) ? flags : 0;
+    }
+    if (RenameOption(argument) != 0) {
+      flags |= RenameOption(argument);
+      continue;
     }
     if (argument[0] == '-') return 0;
     if (std::strlen(argument) > kMaxArgumentText) return 0;
@@ -56,7 +71,8 @@ int WalkArguments(const ToolConfig& tool, int argc, char** argv,
     systemName->assign(argument);
     flags |= RUN_SYSTEM;
   }
-  return flags;
+  // The rename-mode options need a catalog to rename by.
+  return (flags & (RUN_PREVIEW | RUN_MISSING)) && !(flags & RUN_SYSTEM) ? 0 : flags;
 }
 
 // The working directory with its trailing separator, or false after a
@@ -131,6 +147,11 @@ void RunValidCommandLine(const ToolConfig& tool, const std::string& directory,
     std::fputs("Dump mode\n\n", stderr);
   }
   if (flags & RUN_SCAN) WalkPatterns(tool, directory, flags);
+  if (flags & RUN_MISSING) {
+    uint32_t total = 0;
+    uint32_t found = tool.writeMissing(systemName.c_str(), &total);
+    std::fprintf(stderr, "\n%u of %u catalog entries found\n", found, total);
+  }
   if (count > 0) {
     std::fputs("\nUnloading Data\n", stderr);
     tool.clearCatalog();
@@ -144,6 +165,9 @@ void ShowUsage(const ToolConfig& tool) {
   std::fputs(tool.usageLine2, stderr);
   std::fputs("Options : uses [system].dat to rename\n", stderr);
   std::fputs("          -d   Dump CRC info (make a dat)\n", stderr);
+  std::fputs("          -n   Show the renames, make none\n", stderr);
+  std::fputs("          -m   List what the catalog lists and no file matched\n",
+             stderr);
   std::fputs(tool.usageLine5, stderr);
   std::fputs(tool.usageLine6, stderr);
 }
@@ -178,6 +202,11 @@ int ScanDirectory(const char* directory, PerFileFunction perFile,
   if (names.empty()) return 0;
   int result = 1;
   for (std::string& name : names) {
+    // A file that a preview planned to move would be gone by now.
+    if ((flags & RUN_PREVIEW) &&
+        PlacementPlannedAway(std::string(directory != nullptr ? directory : "") + name)) {
+      continue;
+    }
     result = PassOn(name, directory, perFile, flags);
   }
   return result;

@@ -12,6 +12,8 @@ enum RunFlag {
   RUN_RENAME = 0x2,  // a valid run that is not a dump
   RUN_SCAN = 0x4,    // the run is valid
   RUN_SYSTEM = 0x8,  // the command line names a system (catalog)
+  RUN_PREVIEW = 0x10,  // "-n": rename mode plans its moves, makes none
+  RUN_MISSING = 0x20,  // "-m": rename mode lists the entries not found
 };
 
 // A tool's per-file function. `foundName` is the bare name from the
@@ -31,6 +33,10 @@ struct ToolConfig {
   uint32_t (*loadCatalog)(const char* systemName);
   void (*clearCatalog)();  // empties the loaded catalog at the run's end
   PerFileFunction perFile;
+  // Writes the entries that no file took to standard output as a catalog
+  // of the tool's layout; returns how many entries a file took, and their
+  // total number in `total`.
+  uint32_t (*writeMissing)(const char* systemName, uint32_t* total);
   bool echoPatternLine;  // BuildPatternList writes the pattern line
   bool extraZipPass;     // one more walk with "*.zip"
 };
@@ -44,7 +50,7 @@ int RunTool(const ToolConfig& tool, int argc, char** argv);
 int ParseCommandLine(const ToolConfig& tool, int argc, char** argv,
                      std::string* systemName);
 
-// Prints the six usage lines to standard error.
+// Prints the usage lines to standard error.
 void ShowUsage(const ToolConfig& tool);
 
 // Lists `directory` followed by `pattern` and calls `perFile` for every

@@ -88,3 +88,20 @@ uint32_t LoadImageCatalog(const char* systemName) {
   if (!SkipHeader(stream.get(), line)) return 0;
   return ReadRecords(stream.get(), line, fileName);
 }
+
+void WriteRecordLine(const char* name, uint32_t size, unsigned width,
+                     unsigned height, uint32_t crc) {
+  std::printf("%-12s  %9u  %4u x %4u  %0x\n", name, size, width, height, crc);
+}
+
+uint32_t WriteMissingImages(const char* systemName, uint32_t* total) {
+  const char kDashes[] = "---------------------------------------------\n";
+  *total = CatalogSize<ImageEntry>();
+  std::printf("Missing from %s.crc\n%s", systemName, kDashes);
+  uint32_t found = CatalogForEachMissing<ImageEntry>([](const ImageEntry& entry) {
+    WriteRecordLine(CatalogEntryName(entry).c_str(), entry.size, entry.width,
+                    entry.height, entry.crc);
+  });
+  std::fputs(kDashes, stdout);
+  return found;
+}

@@ -35,4 +35,17 @@ struct ImageEntry {
 // memory for the catalog runs out.
 uint32_t LoadImageCatalog(const char* systemName);
 
+// Writes one record line of the .crc layout to standard output:
+// "%-12s  %9u  %4u x %4u  %0x\n" with the name, size, width, height and
+// CRC-32 (in hexadecimal without leading zeros).
+void WriteRecordLine(const char* name, uint32_t size, unsigned width,
+                     unsigned height, uint32_t crc);
+
+// Writes each entry that no file took to standard output as a catalog of
+// the .crc layout: the title "Missing from <systemName>.crc", a line of
+// dashes, one record line per entry in load order (as dump mode writes
+// them, with the size and pixel size the catalog gave), and a closing line
+// of dashes. Returns how many entries a file took, their number in `total`.
+uint32_t WriteMissingImages(const char* systemName, uint32_t* total);
+
 #endif  // IMAGETOOL_CRC_READER_H_

@@ -56,11 +56,9 @@ int IdentifyImageFile(char* foundName, const char* directory, int flags) {
   uint32_t crc = Crc32Compute(buffer->bytes.get(), count, start, 0);
   if (crc == 0) return 1;
   if (flags & RUN_DUMP) {
-    std::printf("%-12s  %9u  %4u x %4u  %0x\n", foundName, size,
-                static_cast<unsigned>(width), static_cast<unsigned>(height),
-                crc);
+    WriteRecordLine(foundName, size, width, height, crc);
   } else if (flags & RUN_RENAME) {
-    PlaceIdentifiedFile<ImageEntry>(path, crc);
+    PlaceIdentifiedFile<ImageEntry>(path, crc, flags);
   }
   return 1;
 }

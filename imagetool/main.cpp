@@ -15,6 +15,7 @@ const ToolConfig kImageTool = {
     LoadImageCatalog,
     CatalogClear<ImageEntry>,
     IdentifyImageFile,
+    WriteMissingImages,
     false,  // a .crc catalog has no pattern line: dump lines only
     false,  // pictures are never looked for inside archives
 };

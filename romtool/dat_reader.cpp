@@ -95,3 +95,10 @@ uint32_t LoadRomCatalog(const char* systemName) {
   ReadHeader(line, stream.get());
   return ReadRecords(stream.get(), line, fileName);
 }
+
+uint32_t WriteMissingRoms(const char*, uint32_t* total) {
+  *total = CatalogSize<RomEntry>();
+  return CatalogForEachMissing<RomEntry>([](const RomEntry& entry) {
+    std::printf("%08x %s\n", entry.crc, CatalogEntryName(entry).c_str());
+  });
+}

@@ -24,4 +24,10 @@ struct RomEntry {
 // standard error when the memory for the catalog runs out.
 uint32_t LoadRomCatalog(const char* systemName);
 
+// Writes each entry that no file took as a record line "%08x %s\n" of the
+// tool's own layout, in load order, after the pattern line that the load
+// echoed: together a catalog of what is still missing. Returns how many
+// entries a file took, and their number in `total`.
+uint32_t WriteMissingRoms(const char* systemName, uint32_t* total);
+
 #endif  // ROMTOOL_DAT_READER_H_

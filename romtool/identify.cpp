@@ -77,7 +77,7 @@ int IdentifyRomFile(char* foundName, const char* directory, int flags) {
   if (flags & RUN_DUMP) {
     std::printf("%08x %s\n", crc, foundName);
   } else if (flags & RUN_RENAME) {
-    PlaceIdentifiedFile<RomEntry>(path, crc);
+    PlaceIdentifiedFile<RomEntry>(path, crc, flags);
   }
   return 1;
 }

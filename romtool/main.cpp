@@ -15,6 +15,7 @@ const ToolConfig kRomTool = {
     LoadRomCatalog,
     CatalogClear<RomEntry>,
     IdentifyRomFile,
+    WriteMissingRoms,
     true,  // the pattern line is the first line of a dumped catalog
     true,  // archives are looked into whatever the patterns say
 };
