@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <new>
 
+#include "core/output.h"
 #include "core/platform.h"
 #include "core/text.h"
 
 namespace {
 
 int ReportLoadFailure(const char* format, const std::string& path) {
-  std::fprintf(stderr, format, Printable(path).c_str());
+  Say(stderr, format, Printable(path).c_str());
   return 0;
 }
 
@@ -29,7 +30,7 @@ int FileBufferReserve(FileBuffer* buffer, size_t size) {
 }
 
 FileBuffer* ReusableFileBuffer() {
-  static FileBuffer buffer;
+  thread_local FileBuffer buffer;
   return &buffer;
 }
 

@@ -26,9 +26,10 @@ struct FileBuffer {
 // 1 on success; 0 when the memory cannot be had.
 int FileBufferReserve(FileBuffer* buffer, size_t size);
 
-// The one buffer that the per-file functions load files and members into,
-// one at a time. Reusing it spares an allocation (and the kernel's zeroing
-// of fresh pages) per file; it grows to the largest file of the run.
+// The buffer that the per-file functions of this thread load files and
+// members into, one at a time. Reusing it spares an allocation (and the
+// kernel's zeroing of fresh pages) per file; it grows to the largest file
+// the thread reads.
 FileBuffer* ReusableFileBuffer();
 
 // Loads the whole regular file `path` into `buffer` and stores its length

@@ -2,12 +2,13 @@
 
 #include <cstdio>
 
+#include "core/output.h"
 #include "core/platform.h"
 #include "core/text.h"
 
 int PathFits(const std::string& path) {
   if (path.size() <= PlatformMaxPathLength()) return 1;
-  std::fprintf(stderr, "\nErr: Path too long %s\n", Printable(path).c_str());
+  Say(stderr, "\nErr: Path too long %s\n", Printable(path).c_str());
   return 0;
 }
 

@@ -55,6 +55,11 @@ int PlatformListDirectory(const std::string& pathPattern,
 // Returns 1 when anything (file, folder, link) carries the name `path`.
 int PlatformExists(const std::string& path);
 
+// Returns 1 when the folder `folder` lies on a disk whose head seeks, so
+// that reading several files at once would only make it seek between them;
+// 0 for other disks and where the system cannot tell.
+int PlatformOnRotationalDisk(const std::string& folder);
+
 // Returns 1 when `path` is a folder, after following links.
 int PlatformIsFolder(const std::string& path);
 

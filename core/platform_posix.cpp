@@ -5,6 +5,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if SORTERS_HAVE_SYSMACROS
+#include <sys/sysmacros.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -165,6 +168,27 @@ int PlatformExists(const std::string& path) {
   Located at = Locate(path);
   struct stat info;
   return fstatat(at.folder, at.path, &info, AT_SYMLINK_NOFOLLOW) == 0 ? 1 : 0;
+}
+
+int PlatformOnRotationalDisk(const std::string& folder) {
+#if SORTERS_HAVE_SYSMACROS
+  struct stat info;
+  if (stat(folder.c_str(), &info) != 0) return 0;
+  // Linux shows each block device, and each partition one level below its
+  // disk, by its numbers; the disk says whether it rotates.
+  std::string device = "/sys/dev/block/" + std::to_string(major(info.st_dev)) +
+                       ":" + std::to_string(minor(info.st_dev));
+  for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
+    std::FILE* flag = std::fopen((device + queue).c_str(), "r");
+    if (flag == nullptr) continue;
+    int rotates = std::fgetc(flag) == '1';
+    std::fclose(flag);
+    return rotates;
+  }
+#else
+  static_cast<void>(folder);
+#endif
+  return 0;
 }
 
 int PlatformIsFolder(const std::string& path) {

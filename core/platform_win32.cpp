@@ -2,6 +2,7 @@
 // of the Windows API and the C runtime's rename, with paths of at most 255
 // characters, the size of the tools' path buffers.
 #include <windows.h>
+#include <winioctl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -168,6 +169,26 @@ int PlatformExists(const std::string& path) {
   if (search == INVALID_HANDLE_VALUE) return 0;
   FindClose(search);
   return 1;
+}
+
+int PlatformOnRotationalDisk(const std::string& folder) {
+  char volume[MAX_PATH + 1];
+  if (!GetVolumePathNameA(folder.c_str(), volume, sizeof volume)) return 0;
+  std::string device = "\\\\.\\" + std::string(volume);
+  if (device.back() == '\\') device.pop_back();  // "\\.\C:"
+  // Asking needs no access rights to the volume itself.
+  HANDLE handle = CreateFileA(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  STORAGE_PROPERTY_QUERY query = {};
+  query.PropertyId = StorageDeviceSeekPenaltyProperty;
+  query.QueryType = PropertyStandardQuery;
+  DEVICE_SEEK_PENALTY_DESCRIPTOR penalty = {};
+  DWORD got = 0;
+  BOOL known = DeviceIoControl(handle, IOCTL_STORAGE_QUERY_PROPERTY, &query,
+                               sizeof query, &penalty, sizeof penalty, &got, nullptr);
+  CloseHandle(handle);
+  return known && got >= sizeof penalty && penalty.IncursSeekPenalty ? 1 : 0;
 }
 
 int PlatformIsFolder(const std::string& path) {

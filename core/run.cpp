@@ -1,11 +1,14 @@
 #include "core/run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "core/crc32.h"
 #include "core/paths.h"
+#include "core/pipeline.h"
 #include "core/patterns.h"
 #include "core/placement.h"
 #include "core/platform.h"
@@ -18,6 +21,7 @@ namespace {
 const size_t kMaxArgumentText = 255;
 
 bool g_hasKeptSystemName = false;
+int g_identifyThreads = 0;  // 0: the default
 std::string g_keptSystemName;
 
 // Joins the patterns after "-d", each followed by one space, and builds the
@@ -109,25 +113,50 @@ void WalkPatterns(const ToolConfig& tool, const std::string& directory,
                    Printable(pattern).c_str());
       continue;
     }
-    ScanDirectory(directory.c_str(), tool.perFile, pattern.c_str(), flags);
+    ScanDirectory(directory.c_str(), tool, pattern.c_str(), flags);
   }
   if (tool.extraZipPass && !PatternsCoverArchives()) {
-    ScanDirectory(directory.c_str(), tool.perFile, "*.zip", flags);
+    ScanDirectory(directory.c_str(), tool, "*.zip", flags);
   }
 }
 
-// Hands a listed name to the tool's per-file function. A dump passes over
-// a name with a control character in it: printed, a line feed would forge
-// a catalog line, and other codes would drive the terminal.
-int PassOn(std::string& name, const char* directory, PerFileFunction perFile,
-           int flags) {
+// Identifies one listed name with the tool's per-file function, collecting
+// what it says. A dump passes over a name with a control character in it:
+// printed, a line feed would forge a catalog line, and other codes would
+// drive the terminal.
+void Identify(const ToolConfig& tool, const std::string& name,
+              const char* directory, int flags, FileResult* result) {
+  CollectMessages(&result->messages);
   if ((flags & RUN_DUMP) && HasControlCharacter(name)) {
-    std::fprintf(stderr, "\nErr: Passed over a name with control characters %s%s\n",
-                 directory != nullptr ? Printable(directory).c_str() : "",
-                 Printable(name).c_str());
-    return 1;
+    Say(stderr, "\nErr: Passed over a name with control characters %s%s\n",
+        directory != nullptr ? Printable(directory).c_str() : "",
+        Printable(name).c_str());
+  } else {
+    tool.perFile(name, directory, flags, result);
   }
-  return perFile(&name[0], directory, flags);
+  CollectMessages(nullptr);
+}
+
+// What the run does with an identified file, in walk order: its messages,
+// then its dump line or its placement.
+void Finish(const ToolConfig& tool, int flags, FileResult* result) {
+  WriteMessages(result->messages);
+  if (result->crc == 0) return;
+  if (flags & RUN_DUMP) {
+    std::fputs(result->dumpLine.c_str(), stdout);
+  } else if (flags & RUN_RENAME) {
+    tool.placeFile(result->path, result->crc, flags);
+  }
+}
+
+// Identifying threads for the folder `directory`: as set, or by default
+// one per processor, at most 16, and one on a rotational disk.
+int IdentifyThreads(const char* directory) {
+  const int kMost = 16;
+  if (g_identifyThreads > 0) return std::min(g_identifyThreads, kMost);
+  if (PlatformOnRotationalDisk(directory != nullptr ? directory : ".")) return 1;
+  int processors = static_cast<int>(std::thread::hardware_concurrency());
+  return std::max(1, std::min(processors, kMost));
 }
 
 // Everything after a valid command line: load (rename mode), walk, unload.
@@ -184,7 +213,7 @@ int ParseCommandLine(const ToolConfig& tool, int argc, char** argv,
   return flags;
 }
 
-int ScanDirectory(const char* directory, PerFileFunction perFile,
+int ScanDirectory(const char* directory, const ToolConfig& tool,
                   const char* pattern, int flags) {
   static bool s_listingFailed = false;  // said once per run
   std::string pathPattern;
@@ -199,18 +228,26 @@ int ScanDirectory(const char* directory, PerFileFunction perFile,
     s_listingFailed = true;
     return 0;
   }
-  if (names.empty()) return 0;
-  int result = 1;
-  for (std::string& name : names) {
-    // A file that a preview planned to move would be gone by now.
-    if ((flags & RUN_PREVIEW) &&
-        PlacementPlannedAway(std::string(directory != nullptr ? directory : "") + name)) {
-      continue;
-    }
-    result = PassOn(name, directory, perFile, flags);
+  // A file that a preview planned to move would be gone by now.
+  std::string prefix = directory != nullptr ? directory : "";
+  if (flags & RUN_PREVIEW) {
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&prefix](const std::string& name) {
+                                 return PlacementPlannedAway(prefix + name);
+                               }),
+                names.end());
   }
-  return result;
+  if (names.empty()) return 0;
+  RunPipeline(
+      names, IdentifyThreads(directory),
+      [&](const std::string& name, FileResult* result) {
+        Identify(tool, name, directory, flags, result);
+      },
+      [&](FileResult* result) { Finish(tool, flags, result); });
+  return 1;
 }
+
+void SetIdentifyThreads(int threads) { g_identifyThreads = threads; }
 
 int RunTool(const ToolConfig& tool, int argc, char** argv) {
   PlatformPrepareProcess();

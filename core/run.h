@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/output.h"
+
 // Bits of the run flags, passed unchanged to every per-file call.
 enum RunFlag {
   RUN_DUMP = 0x1,    // "-d" with at least one pattern after it
@@ -16,11 +18,21 @@ enum RunFlag {
   RUN_MISSING = 0x20,  // "-m": rename mode lists the entries not found
 };
 
-// A tool's per-file function. `foundName` is the bare name from the
-// listing and may be changed in place; `directory` ends with the path
-// separator, or is null when `foundName` is the whole path.
-typedef int (*PerFileFunction)(char* foundName, const char* directory,
-                               int flags);
+// What identifying one file gives. The thread that runs the program then
+// writes its messages, and its dump line or places the file.
+struct FileResult {
+  MessageLog messages;   // what reading the file said, in order
+  std::string path;      // the file's whole path
+  uint32_t crc = 0;      // 0: nothing to list or place
+  std::string dumpLine;  // the line of the file in a dump
+};
+
+// A tool's per-file function: identifies the file `foundName` (the bare
+// name from the listing) of `directory` (ending with the separator, or null
+// when the name is the whole path) into `result`. It may run on any
+// thread: it only reads, and says what it has to say through Say.
+typedef void (*PerFileFunction)(std::string foundName, const char* directory,
+                                int flags, FileResult* result);
 
 // What differs between the tools; everything else in a run is the same.
 struct ToolConfig {
@@ -33,6 +45,8 @@ struct ToolConfig {
   uint32_t (*loadCatalog)(const char* systemName);
   void (*clearCatalog)();  // empties the loaded catalog at the run's end
   PerFileFunction perFile;
+  // Places an identified file by the catalog (rename mode).
+  void (*placeFile)(const std::string& path, uint32_t crc, int flags);
   // Writes the entries that no file took to standard output as a catalog
   // of the tool's layout; returns how many entries a file took, and their
   // total number in `total`.
@@ -53,12 +67,18 @@ int ParseCommandLine(const ToolConfig& tool, int argc, char** argv,
 // Prints the usage lines to standard error.
 void ShowUsage(const ToolConfig& tool);
 
-// Lists `directory` followed by `pattern` and calls `perFile` for every
-// regular file found, in the platform's walk order. Returns the last
-// result of `perFile`, 1 when the listing found no file to pass on, or 0
-// when the listing failed or matched nothing.
-int ScanDirectory(const char* directory, PerFileFunction perFile,
+// Lists `directory` followed by `pattern` and identifies every regular
+// file found with the tool's per-file function, on several threads; then,
+// in the platform's walk order, writes what each file said and its dump
+// line, or places it. Returns 1, or 0 when the listing failed or matched
+// nothing.
+int ScanDirectory(const char* directory, const ToolConfig& tool,
                   const char* pattern, int flags);
+
+// Sets how many threads identify files: 0 (the start) is one per
+// processor, at most 16, and one where the folder lies on a rotational
+// disk, whose head would seek between the files.
+void SetIdentifyThreads(int threads);
 
 // The kept copy of the system name, which names the folder that receives
 // identified files. The catalog reader keeps it; the run's end frees it.

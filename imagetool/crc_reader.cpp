@@ -7,6 +7,7 @@
 
 #include "core/catalog.h"
 #include "core/file_load.h"
+#include "core/output.h"
 #include "core/patterns.h"
 #include "core/platform.h"
 #include "core/run.h"
@@ -89,9 +90,9 @@ uint32_t LoadImageCatalog(const char* systemName) {
   return ReadRecords(stream.get(), line, fileName);
 }
 
-void WriteRecordLine(const char* name, uint32_t size, unsigned width,
-                     unsigned height, uint32_t crc) {
-  std::printf("%-12s  %9u  %4u x %4u  %0x\n", name, size, width, height, crc);
+std::string FormatRecordLine(const char* name, uint32_t size, unsigned width,
+                             unsigned height, uint32_t crc) {
+  return Format("%-12s  %9u  %4u x %4u  %0x\n", name, size, width, height, crc);
 }
 
 uint32_t WriteMissingImages(const char* systemName, uint32_t* total) {
@@ -99,8 +100,9 @@ uint32_t WriteMissingImages(const char* systemName, uint32_t* total) {
   *total = CatalogSize<ImageEntry>();
   std::printf("Missing from %s.crc\n%s", systemName, kDashes);
   uint32_t found = CatalogForEachMissing<ImageEntry>([](const ImageEntry& entry) {
-    WriteRecordLine(CatalogEntryName(entry).c_str(), entry.size, entry.width,
-                    entry.height, entry.crc);
+    std::fputs(FormatRecordLine(CatalogEntryName(entry).c_str(), entry.size,
+                                entry.width, entry.height, entry.crc).c_str(),
+               stdout);
   });
   std::fputs(kDashes, stdout);
   return found;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // One catalogued picture. Only `crc` and `name` take part in placing a
 // file; size and pixel size are kept as the catalog lists them.
@@ -35,11 +36,11 @@ struct ImageEntry {
 // memory for the catalog runs out.
 uint32_t LoadImageCatalog(const char* systemName);
 
-// Writes one record line of the .crc layout to standard output:
-// "%-12s  %9u  %4u x %4u  %0x\n" with the name, size, width, height and
-// CRC-32 (in hexadecimal without leading zeros).
-void WriteRecordLine(const char* name, uint32_t size, unsigned width,
-                     unsigned height, uint32_t crc);
+// One record line of the .crc layout: "%-12s  %9u  %4u x %4u  %0x\n" with
+// the name, size, width, height and CRC-32 (hexadecimal without leading
+// zeros).
+std::string FormatRecordLine(const char* name, uint32_t size, unsigned width,
+                             unsigned height, uint32_t crc);
 
 // Writes each entry that no file took to standard output as a catalog of
 // the .crc layout: the title "Missing from <systemName>.crc", a line of

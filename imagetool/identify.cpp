@@ -42,23 +42,18 @@ uint32_t FindJpegDimensions(const unsigned char* data, uint32_t* lengthInOut,
   return 0;
 }
 
-int IdentifyImageFile(char* foundName, const char* directory, int flags) {
-  std::string path;
-  if (!BuildPath(directory, foundName, &path)) return 1;
+void IdentifyImageFile(std::string foundName, const char* directory, int,
+                       FileResult* result) {
+  const std::string& path = result->path;
+  if (!BuildPath(directory, foundName.c_str(), &result->path)) return;
   FileBuffer* buffer = ReusableFileBuffer();
   uint32_t size = 0;
-  if (!LoadFile(path, buffer, &size)) return 1;
+  if (!LoadFile(path, buffer, &size)) return;
   uint32_t start = size;
   uint16_t height = 0;
   uint16_t width = 0;
   uint32_t count =
       FindJpegDimensions(buffer->bytes.get(), &start, &height, &width);
-  uint32_t crc = Crc32Compute(buffer->bytes.get(), count, start, 0);
-  if (crc == 0) return 1;
-  if (flags & RUN_DUMP) {
-    WriteRecordLine(foundName, size, width, height, crc);
-  } else if (flags & RUN_RENAME) {
-    PlaceIdentifiedFile<ImageEntry>(path, crc, flags);
-  }
-  return 1;
+  result->crc = Crc32Compute(buffer->bytes.get(), count, start, 0);
+  result->dumpLine = FormatRecordLine(foundName.c_str(), size, width, height, result->crc);
 }

@@ -4,6 +4,9 @@
 #define IMAGETOOL_IDENTIFY_H_
 
 #include <cstdint>
+#include <string>
+
+#include "core/run.h"
 
 // Looks for the first byte pair FF C0 (a baseline frame header) anywhere in
 // the `*lengthInOut` bytes of `data`, without following the segment
@@ -23,12 +26,12 @@ uint32_t FindJpegDimensions(const unsigned char* data, uint32_t* lengthInOut,
 
 // Reads the file `directory` followed by `foundName` (or `foundName`
 // alone when `directory` is null) and, when it holds a frame header,
-// computes the CRC-32 of the whole file. A non-zero CRC-32 is then written
-// as the catalog record line "%-12s  %9u  %4u x %4u  %0x\n" (bare name,
-// size, width, height, CRC-32) in dump mode, or handed to the placement in
-// rename mode. Files without a frame header, or with a CRC-32 of 0, are
-// passed over in silence; a file that cannot be read is reported by
-// LoadFile. Returns 1.
-int IdentifyImageFile(char* foundName, const char* directory, int flags);
+// computes the CRC-32 of the whole file into `result`, with the record
+// line "%-12s  %9u  %4u x %4u  %0x\n" (bare name, size, width, height,
+// CRC-32) as its dump line. Files without a frame header, or with a CRC-32
+// of 0, give nothing; a file that cannot be read is reported by LoadFile.
+// Any thread.
+void IdentifyImageFile(std::string foundName, const char* directory, int flags,
+                       FileResult* result);
 
 #endif  // IMAGETOOL_IDENTIFY_H_

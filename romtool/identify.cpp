@@ -5,6 +5,7 @@
 
 #include "core/crc32.h"
 #include "core/file_load.h"
+#include "core/output.h"
 #include "core/paths.h"
 #include "core/patterns.h"
 #include "core/placement.h"
@@ -38,7 +39,7 @@ uint32_t ChecksumMember(ZipArchive* archive, const ZipEntry* entry, int type,
                         FileBuffer* buffer) {
   int result = ZipReadEntry(archive, entry, buffer);
   if (result == -4) {
-    std::fprintf(stderr, "\nErr: Unable to read file %s\n",
+    Say(stderr, "\nErr: Unable to read file %s\n",
                  Printable(archive->archiveName).c_str());
   }
   if (result != 0) return 0;
@@ -65,19 +66,13 @@ uint32_t IdentifyArchive(const std::string& path) {
 
 }  // namespace
 
-int IdentifyRomFile(char* foundName, const char* directory, int flags) {
-  char* extension = FindExtension(foundName);
-  if (extension == nullptr) return 0;
-  std::string path;
-  if (!BuildPath(directory, foundName, &path)) return 1;
-  uint32_t crc = ExtensionMatches(extension, ".zip") != 0
-                     ? IdentifyArchive(path)
-                     : IdentifyPlainFile(path, extension);
-  if (crc == 0) return 1;
-  if (flags & RUN_DUMP) {
-    std::printf("%08x %s\n", crc, foundName);
-  } else if (flags & RUN_RENAME) {
-    PlaceIdentifiedFile<RomEntry>(path, crc, flags);
-  }
-  return 1;
+void IdentifyRomFile(std::string foundName, const char* directory, int,
+                     FileResult* result) {
+  char* extension = FindExtension(&foundName[0]);
+  if (extension == nullptr) return;
+  if (!BuildPath(directory, foundName.c_str(), &result->path)) return;
+  result->crc = ExtensionMatches(extension, ".zip") != 0
+                    ? IdentifyArchive(result->path)
+                    : IdentifyPlainFile(result->path, extension);
+  result->dumpLine = Format("%08x %s\n", result->crc, foundName.c_str());
 }

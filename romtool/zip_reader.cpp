@@ -8,6 +8,7 @@
 #include <new>
 #include <utility>
 
+#include "core/output.h"
 #include "core/platform.h"
 #include "core/text.h"
 
@@ -365,7 +366,7 @@ int ReadDeflatedMember(ZipArchive* archive, const ZipEntry* entry,
 }  // namespace
 
 void ReportZipError(const char* reason, const char* archiveName) {
-  std::printf("Error in zipfile %s\n%s\n", Printable(archiveName).c_str(), reason);
+  Say(stdout, "Error in zipfile %s\n%s\n", Printable(archiveName).c_str(), reason);
 }
 
 ZipArchive* ZipOpen(const char* path) {

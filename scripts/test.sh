@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite.
 #   scripts/test.sh              the normal build, in build/
+#   scripts/test.sh --thread     the tests of threads and racing processes
+#                                under ThreadSanitizer, in build-tsan/
 #   scripts/test.sh --sanitize   with AddressSanitizer and UBSan, in build-asan/;
 #                                this build also moves files without the
 #                                system's no-replace rename, to prove the
@@ -10,7 +12,14 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 build_dir="$ROOT/build"
 options=(-DSORTERS_WERROR=ON)
-if [ "${1:-}" = "--sanitize" ]; then
+tests=()
+if [ "${1:-}" = "--thread" ]; then
+  # ThreadSanitizer on the tests where threads or processes meet.
+  build_dir="$ROOT/build-tsan"
+  options+=(-DSORTERS_TSAN=ON)
+  tests=(-R "PipelineTest|MoveRaceTest")
+  export TSAN_OPTIONS="halt_on_error=1"
+elif [ "${1:-}" = "--sanitize" ]; then
   build_dir="$ROOT/build-asan"
   options+=(-DSORTERS_SANITIZE=ON -DSORTERS_PORTABLE_MOVES=ON -DCMAKE_BUILD_TYPE=Debug)
   # Any sanitizer report fails the test that caused it.
@@ -21,4 +30,4 @@ fi
 ensure_build_packages
 build_into "$build_dir" "${options[@]}"
 cd "$build_dir"
-ctest --output-on-failure -j "$(nproc)"
+ctest --output-on-failure -j "$(nproc)" "${tests[@]}"

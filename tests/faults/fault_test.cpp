@@ -96,7 +96,8 @@ std::string Identify(const fs::path& folder, std::string name) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   alarm(10);
-  (picture ? IdentifyImageFile : IdentifyRomFile)(&name[0], directory.c_str(), RUN_DUMP | RUN_SCAN);
+  FileResult result;
+  (picture ? IdentifyImageFile : IdentifyRomFile)(name, directory.c_str(), RUN_DUMP | RUN_SCAN, &result);
   alarm(0);
   FreePatternList();
   std::string out = testing::internal::GetCapturedStdout();

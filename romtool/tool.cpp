@@ -1,0 +1,24 @@
+#include "romtool/tool.h"
+
+#include "core/catalog.h"
+#include "core/placement.h"
+#include "romtool/dat_reader.h"
+#include "romtool/identify.h"
+
+const ToolConfig& RomTool() {
+  static const ToolConfig kRomTool = {
+      "Tessary v1.0 (Release)\n",
+      "Usage   : Tessary [-d] [system] [extensions]\n\n",
+      "\nEx: To rename Atari 2600, type 'Tessary 2600'\n",
+      "    To make a 2600 dat, type 'Tessary -d *.a26 *.bin > 2600.dat'\n",
+      "dat",
+      LoadRomCatalog,
+      CatalogClear<RomEntry>,
+      IdentifyRomFile,
+      PlaceIdentifiedFile<RomEntry>,
+      WriteMissingRoms,
+      true,  // the pattern line is the first line of a dumped catalog
+      true,  // archives are looked into whatever the patterns say
+  };
+  return kRomTool;
+}
