@@ -9,17 +9,27 @@ zips/      500 zip archives with one 64 KiB member each (.bin inside)
 rename/    100,000 files of 1 KiB (.a26) and big.dat: 200,000 catalog
            entries, one for each file and as many that match nothing
 pictures/  JPEG pictures made by cjpeg from random PPM images (.jpg)
+catalogs/  .plain.dat and .xml.dat: the same 1,000,000 entries in the plain
+           layout and as Logiqx XML (one game per rom, with md5 and sha1),
+           and no other file (a walk passes over names that begin with ".")
 """
 import os
 import random
 import subprocess
 import sys
+from xml.sax.saxutils import escape
 import zipfile
 import zlib
 
 FULL = {"big": 2000, "small": 20000, "zips": 500, "rename": 100000,
-        "pictures": 300}
-TINY = {"big": 20, "small": 200, "zips": 5, "rename": 1000, "pictures": 5}
+        "pictures": 300, "catalogs": 1000000}
+TINY = {"big": 20, "small": 200, "zips": 5, "rename": 1000, "pictures": 5,
+        "catalogs": 1000}
+WORDS = ["Super", "Knight", "Dragon", "Quest", "Racing", "Star", "Tennis", "Castle",
+         "Shadow", "Ninja", "Soccer", "Space", "Hunter", "Legend", "World", "Cup",
+         "Puzzle", "Battle", "Island", "Rescue", "Mega", "Turbo", "Dungeon", "&"]
+REGIONS = ["(USA)", "(Europe)", "(Japan)", "(USA, Europe)", "(World)",
+           "(Japan) (Rev 1)", "(Europe) (En,Fr,De)", "(USA) (Beta)"]
 
 
 def ensure_folder(path):
@@ -73,6 +83,31 @@ def write_pictures(folder, count, rng):
                            check=True)
 
 
+def write_catalogs(folder, count, rng):
+    """The same entries twice: in the plain layout and as Logiqx XML."""
+    plain = ["*.*  "]
+    xml = ['<?xml version="1.0" encoding="UTF-8"?>',
+           '<!DOCTYPE datafile SYSTEM "datafile.dtd">', "<datafile>",
+           "\t<header>", "\t\t<name>Benchmark</name>",
+           "\t\t<description>Generated catalog</description>", "\t</header>"]
+    for i in range(count):
+        title = "%s %s %s %d %s" % (rng.choice(WORDS), rng.choice(WORDS), rng.choice(WORDS),
+                                    i, rng.choice(REGIONS))
+        crc = rng.getrandbits(32)
+        plain.append("%08x %s.nes" % (crc, title))
+        name = escape(title, {'"': "&quot;"})
+        xml += ['\t<game name="%s">' % name,
+                "\t\t<description>%s</description>" % name,
+                '\t\t<rom name="%s.nes" size="%d" crc="%08x" md5="%032x" sha1="%040x"/>'
+                % (name, 16384 << rng.randrange(6), crc, rng.getrandbits(128),
+                   rng.getrandbits(160)),
+                "\t</game>"]
+    xml.append("</datafile>")
+    for name, lines in ((".plain.dat", plain), (".xml.dat", xml)):
+        with open(os.path.join(folder, name), "w") as out:
+            out.write("\n".join(lines) + "\n")
+
+
 def main():
     root = sys.argv[1]
     counts = TINY if "--tiny" in sys.argv[2:] else FULL
@@ -84,6 +119,8 @@ def main():
                  rng)
     write_pictures(ensure_folder(os.path.join(root, "pictures")),
                    counts["pictures"], rng)
+    write_catalogs(ensure_folder(os.path.join(root, "catalogs")), counts["catalogs"],
+                   rng)
 
 
 if __name__ == "__main__":

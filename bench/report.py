@@ -132,6 +132,33 @@ def explanations(times, rename_files):
     return notes
 
 
+def catalog_section(results, corpus):
+    """The catalog load: plain layout against XML, time and peak memory."""
+    times = medians(os.path.join(results, "catalogs.json"))
+    peaks = {}
+    for layout in ("plain", "xml"):
+        with open(os.path.join(results, "catalog_%s_kib" % layout)) as peak_file:
+            peaks[layout] = int(peak_file.read().split()[-1]) * 1024
+    sizes = {layout: os.path.getsize(os.path.join(corpus, "catalogs", ".%s.dat" % layout))
+             for layout in ("plain", "xml")}
+    with open(os.path.join(corpus, "catalogs", ".plain.dat")) as plain:
+        entries = sum(1 for _ in plain) - 1
+    plain, xml = times["plain layout"], times["XML"]
+    lines = ["## Catalog load: %d entries, plain %.1f MB, XML %.1f MB (%.1f x the bytes)"
+             % (entries, sizes["plain"] / 1e6, sizes["xml"] / 1e6, sizes["xml"] / sizes["plain"]),
+             "",
+             "| catalog | median | peak memory |", "|---|---|---|",
+             "| plain layout | %.3f s | %.1f MiB |" % (plain, peaks["plain"] / 1048576),
+             "| XML | %.3f s | %.1f MiB |" % (xml, peaks["xml"] / 1048576), ""]
+    ratio, memory = xml / plain, peaks["xml"] / peaks["plain"]
+    lines += ["| target | measured | |", "|---|---|---|",
+              "| XML load at most 2 x the plain load's time | %.2f x | %s |"
+              % (ratio, verdict(ratio <= 2.0)),
+              "| XML load's peak memory at most 2 x the plain load's | %.2f x | %s |"
+              % (memory, verdict(memory <= 2.0)), ""]
+    return lines
+
+
 def main():
     results, corpus, mode = sys.argv[1], sys.argv[2], sys.argv[3]
     out = ["# Benchmark results", "",
@@ -154,6 +181,7 @@ def main():
     if notes:
         out += ["Why the missed targets cannot be met on this machine:", ""]
         out += notes + [""]
+    out += catalog_section(results, corpus)
     print("\n".join(out))
 
 

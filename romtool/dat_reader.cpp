@@ -11,6 +11,8 @@
 #include "core/platform.h"
 #include "core/run.h"
 #include "core/text.h"
+#include "romtool/cmp_catalog.h"
+#include "romtool/xml_catalog.h"
 
 namespace {
 
@@ -66,13 +68,17 @@ uint32_t ReadRecords(std::FILE* stream, char* line, const std::string& fileName)
   return count > 0 && !CatalogBuildIndex<RomEntry>() ? ReportNoMemory(fileName) : count;
 }
 
+// The layouts whose records name no patterns look at every file.
+void ListEveryFile() {
+  if (PatternListExists()) return;
+  char everything[] = "*.*";
+  BuildPatternList(everything, true);
+}
+
 // Handles line 1. A sectioned file is read up to its "[GAMES]" line.
 void ReadHeader(char* line, std::FILE* stream) {
   if (line[0] == '[') {
-    if (!PatternListExists()) {
-      char everything[] = "*.*";
-      BuildPatternList(everything, true);
-    }
+    ListEveryFile();
     TrimLineEnd(line);
     while (std::strcmp(line, "[GAMES]") != 0) {
       if (std::fgets(line, kLineBuffer, stream) == nullptr) return;
@@ -83,12 +89,59 @@ void ReadHeader(char* line, std::FILE* stream) {
   }
 }
 
+// The layouts that the start of a catalog tells apart.
+enum CatalogLayout { kLineLayout, kXmlLayout, kClrMameProLayout };
+
+// Whether the next bytes of `stream` are those of `text`.
+bool Follows(std::FILE* stream, const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (std::getc(stream) != static_cast<unsigned char>(*text)) return false;
+  }
+  return true;
+}
+
+// Takes a UTF-8 byte order mark (only at the start) and white space;
+// returns the first other byte, taken, or EOF.
+int FirstSignificantByte(std::FILE* stream, bool atStart) {
+  int c = std::getc(stream);
+  if (atStart && c == 0xEF) c = Follows(stream, "\xBB\xBF") ? std::getc(stream) : EOF;
+  while (c == ' ' || c == '\t' || c == '\r' || c == '\n') c = std::getc(stream);
+  return c;
+}
+
+// The layout of the catalog open in `stream` by its first significant
+// bytes: "<?xml" or "<datafile", or "clrmamepro" before a "(". Leaves the
+// stream at its start again.
+int SniffLayout(std::FILE* stream) {
+  int layout = kLineLayout;
+  int c = FirstSignificantByte(stream, true);
+  if (c == '<') {
+    c = std::getc(stream);
+    if ((c == '?' && Follows(stream, "xml")) || (c == 'd' && Follows(stream, "atafile"))) {
+      layout = kXmlLayout;
+    }
+  } else if (c == 'c' && Follows(stream, "lrmamepro")) {
+    if (FirstSignificantByte(stream, false) == '(') layout = kClrMameProLayout;
+  }
+  std::rewind(stream);
+  return layout;
+}
+
 }  // namespace
 
 uint32_t LoadRomCatalog(const char* systemName) {
   KeepSystemName(systemName);
   std::string fileName = std::string(systemName) + ".dat";
-  OwnedStream stream(PlatformOpenForReading(fileName.c_str(), true));
+  // Binary mode: the structured layouts count their own lines, and a byte
+  // 0x1A must not end the file early on Windows.
+  OwnedStream stream(PlatformOpenForReading(fileName.c_str(), false));
+  if (!stream) return 0;
+  int layout = SniffLayout(stream.get());
+  if (layout != kLineLayout) ListEveryFile();
+  if (layout == kXmlLayout) return LoadXmlCatalog(stream.get(), fileName);
+  if (layout == kClrMameProLayout) return LoadCmpCatalog(stream.get(), fileName);
+  // The line layouts are read in text mode, as they always were.
+  stream.reset(PlatformOpenForReading(fileName.c_str(), true));
   if (!stream) return 0;
   char line[kLineBuffer];
   if (std::fgets(line, kLineBuffer, stream.get()) == nullptr) return 0;

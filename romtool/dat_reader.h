@@ -1,6 +1,8 @@
 // The ROM tool's catalog: the .dat file, in the tool's own dump layout (a
-// pattern line, then "%08x %s" lines) or in the sectioned layout whose
-// records follow "[GAMES]" and hold fields separated by the byte 0xAC.
+// pattern line, then "%08x %s" lines), in the sectioned layout whose
+// records follow "[GAMES]" and hold fields separated by the byte 0xAC, or
+// as Logiqx XML or ClrMamePro text (romtool/xml_catalog.h,
+// romtool/cmp_catalog.h), told apart by how the file starts.
 #ifndef ROMTOOL_DAT_READER_H_
 #define ROMTOOL_DAT_READER_H_
 
@@ -19,9 +21,13 @@ struct RomEntry {
 // Reads `systemName` followed by ".dat" from the current directory into
 // the catalog of RomEntry, keeps a copy of `systemName` as the target
 // folder, and builds the pattern list from the file when none exists yet
-// (echoing it). Returns the number of entries appended; 0 when the file
-// cannot be opened, is empty, or holds no record, and 0 after a message on
-// standard error when the memory for the catalog runs out.
+// (echoing it; "*.*" for the layouts that name no patterns). A file whose
+// first bytes, after a UTF-8 byte order mark and white space, are "<?xml"
+// or "<datafile" is read as XML; one that starts with "clrmamepro (" as
+// ClrMamePro text; any other in the line layouts. Returns the number of
+// entries appended; 0 when the file cannot be opened, is empty, or holds
+// no record, and 0 after a message on standard error when the memory for
+// the catalog runs out or a structured catalog is not well-formed.
 uint32_t LoadRomCatalog(const char* systemName);
 
 // Writes each entry that no file took as a record line "%08x %s\n" of the

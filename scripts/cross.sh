@@ -6,9 +6,9 @@
 # their emulators on; s390x is big-endian, the proof that every decoder is
 # written for bytes, not for the build machine's order. Each builds into
 # build-<target>/. What is missing is installed first: the compilers and
-# qemu, zlib for ARM through dpkg's multiarch, and for s390x zlib built
-# from the distribution's source (its s390x package cannot sit beside the
-# build machine's). While one suite runs, the next target builds.
+# qemu, zlib and expat for ARM through dpkg's multiarch, and for s390x
+# both built from the distribution's source (their s390x packages cannot
+# sit beside the build machine's). While one suite runs, the next target builds.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -26,9 +26,9 @@ packages=(cmake make googletest qemu-user)
 for target in $targets; do
   case "$target" in
     aarch64) ensure_architecture arm64
-             packages+=(g++-aarch64-linux-gnu zlib1g-dev:arm64) ;;
+             packages+=(g++-aarch64-linux-gnu zlib1g-dev:arm64 libexpat1-dev:arm64) ;;
     armhf) ensure_architecture armhf
-           packages+=(g++-arm-linux-gnueabihf zlib1g-dev:armhf) ;;
+           packages+=(g++-arm-linux-gnueabihf zlib1g-dev:armhf libexpat1-dev:armhf) ;;
     s390x) packages+=(g++-s390x-linux-gnu dpkg-dev) ;;
   esac
 done
@@ -38,19 +38,7 @@ ensure_packages "${packages[@]}"
 build_zlib() {
   local triple="$1" prefix="$2" work="$ROOT/build-cross-zlib"
   [ -f "$prefix/lib/libz.a" ] && return 0
-  ensure_source_entries
-  mkdir -p "$work"
-  # The upstream tarball is all a build needs. A mirror may lack the newest
-  # version's files, so each version the lists name is tried in turn.
-  local version
-  for version in $(apt-cache showsrc zlib | sed -n 's/^Version: //p'); do
-    (cd "$work" && apt-get source --download-only "zlib=$version" >/dev/null 2>&1) && break
-  done
-  local tarball
-  tarball=$(find "$work" -maxdepth 1 -name 'zlib_*.orig.tar.*' | head -n 1)
-  [ -n "$tarball" ] || { echo "no zlib source found" >&2; exit 1; }
-  rm -rf "$work/src" && mkdir "$work/src"
-  tar -xf "$tarball" -C "$work/src" --strip-components=1
+  unpack_distribution_source zlib "$work/src" "$work"
   (cd "$work/src" && CHOST="$triple" ./configure --static --prefix="$prefix" >/dev/null &&
      make -j "$(nproc)" >/dev/null && make install >/dev/null)
 }
@@ -62,7 +50,10 @@ for target in $targets; do
            -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/linux-$target.cmake")
   if [ "$target" = s390x ]; then
     build_zlib s390x-linux-gnu "$ROOT/build-cross-zlib/s390x"
-    options+=(-DZLIB_ROOT="$ROOT/build-cross-zlib/s390x")
+    build_static_expat "$ROOT/cmake/toolchains/linux-s390x.cmake" "$ROOT/build-s390x-expat"
+    options+=(-DZLIB_ROOT="$ROOT/build-cross-zlib/s390x"
+              -DEXPAT_INCLUDE_DIR="$ROOT/build-s390x-expat/include"
+              -DEXPAT_LIBRARY="$ROOT/build-s390x-expat/lib/libexpat.a")
   fi
   echo "== $target: building in $build_dir" >&2
   build_into "$build_dir" "${options[@]}"

@@ -19,7 +19,8 @@ findings="$build_dir/findings"
 logs="$build_dir/fuzz-logs"
 # Each target with the dictionary of its format.
 targets=(zip_reader:zip dat_reader:dat crc_reader:crc jpeg_probe:jpeg
-         normalizers:normalizers placement:placement)
+         normalizers:normalizers placement:placement xml_catalog:xml
+         cmp_catalog:cmp)
 # No allocation driven by a declared size may pass 256 MiB; no input may
 # take 10 seconds; the tools' own output is dropped (reports stay).
 limits=(-malloc_limit_mb=256 -rss_limit_mb=2048 -timeout=10 -close_fd_mask=3)

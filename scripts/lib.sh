@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Installs the Debian/Ubuntu packages among "$@" that are not installed.
 ensure_packages() {
-  local missing=()
+  local missing=() package
   for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
         grep -q 'install ok installed'; then
@@ -37,7 +37,7 @@ ensure_architecture() {
 
 # What building and testing need.
 ensure_build_packages() {
-  ensure_packages cmake make g++ zlib1g-dev libgtest-dev
+  ensure_packages cmake make g++ zlib1g-dev libexpat1-dev libgtest-dev
 }
 
 # Configures and builds into the folder $1 with the extra CMake options
@@ -61,4 +61,49 @@ ensure_source_entries() {
     echo
   done | $sudo tee "$twin" >/dev/null
   $sudo apt-get update -q >&2
+}
+
+# Unpacks the source of the distribution's source package $1, with the
+# distribution's own patches (its security fixes among them) applied, into
+# the folder $2, made anew; the downloads are kept in $3. A mirror may lack
+# a version's files, so each version the lists name is tried in turn,
+# newest first.
+unpack_distribution_source() {
+  local package="$1" source_dir="$2" downloads="$3"
+  ensure_packages dpkg-dev
+  ensure_source_entries
+  mkdir -p "$downloads"
+  local dsc version
+  dsc=$(find "$downloads" -maxdepth 1 -name "${package}_*.dsc" | head -n 1)
+  if [ -z "$dsc" ]; then
+    for version in $(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -rV); do
+      (cd "$downloads" && apt-get source --download-only "$package=$version" >/dev/null 2>&1) && break
+    done
+    dsc=$(find "$downloads" -maxdepth 1 -name "${package}_*.dsc" | head -n 1)
+  fi
+  [ -n "$dsc" ] || { echo "no source of $package found" >&2; exit 1; }
+  rm -rf "$source_dir"
+  dpkg-source --no-check -x "$dsc" "$source_dir" >/dev/null
+}
+
+# Builds expat's static library from the distribution's source with the
+# CMake toolchain file $1 and installs it into $2, once: $2/include and
+# $2/lib/libexpat.a are all a build needs.
+build_static_expat() {
+  local toolchain="$1" prefix="$2" work="$ROOT/build-expat-source"
+  [ -f "$prefix/lib/libexpat.a" ] && return 0
+  local tree
+  tree="$work/$(basename "$toolchain" .cmake)"
+  unpack_distribution_source expat "$tree" "$work"
+  # The distribution's tree holds the library's own in a folder "expat".
+  [ -d "$tree/expat" ] && tree="$tree/expat"
+  # Its patches test "XML_DTD == 1", as its own (autotools) build defines
+  # it; expat's CMake build would define it empty.
+  sed -i 's/^#cmakedefine XML_DTD$/#cmakedefine XML_DTD 1/' "$tree/expat_config.h.cmake"
+  cmake -S "$tree" -B "$tree/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DEXPAT_SHARED_LIBS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
+    -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF >/dev/null
+  cmake --build "$tree/build" -j "$(nproc)" >/dev/null
+  cmake --install "$tree/build" >/dev/null
 }

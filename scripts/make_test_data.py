@@ -6,7 +6,7 @@
                                         archives of the process cases
     tests/fixtures/zip/malformed/*.zip  damaged and unusual archives
     tests/scenarios/zip_archives.txt    the cases that run Tessary on them
-    fuzz/corpus/<target>/               the seeds of the six fuzz targets
+    fuzz/corpus/<target>/               the seeds of the eight fuzz targets
     tests/fixtures/rom/genesis*         one Genesis image, linear and in the
                                         interleaved copier layout
     tests/fixtures/jpeg/example-640x480.jpg
@@ -44,7 +44,7 @@ MALFORMED = os.path.join(ZIP_FIXTURES, "malformed")
 SCENARIO = os.path.join(ROOT, "tests", "scenarios", "zip_archives.txt")
 CORPUS = os.path.join(ROOT, "fuzz", "corpus")
 FUZZ_TARGETS = ["zip_reader", "dat_reader", "crc_reader", "jpeg_probe",
-                "normalizers", "placement"]
+                "normalizers", "placement", "xml_catalog", "cmp_catalog"]
 
 # Every member and every staged file carries this time, read as UTC.
 STAMP = (2025, 1, 1, 12, 0, 0)
@@ -867,6 +867,41 @@ def dat_reader_seeds():
     }
 
 
+def xml_catalog_seeds():
+    head = b'<?xml version="1.0" encoding="UTF-8"?>\n'
+    return {
+        "logiqx.xml": (
+            b"\xef\xbb\xbf" + head
+            + b'<!DOCTYPE datafile SYSTEM "datafile.dtd">\r\n<datafile>\r\n'
+            b"<header><name>Set</name><version>1</version></header>\r\n"
+            b'<game name="Game"><description>A &amp; B <![CDATA[<x>]]></description>\r\n'
+            b'<rom name="Game (USA).nes" size="4096" crc="ABCDEF01" md5="00" sha1="00"/>\r\n'
+            b"<rom name='Two &#65;.nes' crc='0000beef' status='good'/>\r\n"
+            b'<rom name="Bad.nes" size="1" crc="12345678" status="nodump"/><rom name="None.nes"/>\r\n'
+            b'<disk name="d" sha1="00"/></game>\r\n</datafile>\r\n'),
+        "mame.xml": (head + b'<mame build="1"><machine name="m"><rom name="m.bin" crc="1"/>'
+                     b'<sample name="s"/></machine></mame>\n'),
+        "entity.xml": (head + b'<!DOCTYPE datafile [\n<!ENTITY e "eeee">\n]>\n'
+                       b'<datafile><game><rom name="&e;&e;" crc="1"/></game></datafile>\n'),
+        "truncated.xml": head + b'<datafile>\n<game name="g">\n<rom name="a" crc="1',
+    }
+
+
+def cmp_catalog_seeds():
+    return {
+        "clrmamepro.dat": (
+            b'\xef\xbb\xbfclrmamepro (\r\n\tname "Set (x)"\r\n\tversion 1\r\n)\r\n\r\n'
+            b'game (\r\n\tname "Game"\r\n\tdescription "A (b) c"\r\n'
+            b'\trom ( name "Game (USA).nes" size 4096 crc ABCDEF01 md5 00 sha1 00 )\r\n'
+            b"\trom ( crc 0000beef name Two )\r\n\trom ( name Bad crc 1 status nodump )\r\n"
+            b"\trom ( name None size 1 )\r\n\tdisk ( name d sha1 00 )\r\n)\r\n"),
+        "blocks.dat": (b"clrmamepro ( name x )\nresource ( rom ( name r crc 5 ) )\n"
+                       b"machine(rom(name m crc 7))\nemulator ( rom ( name e crc 8 ) )\n"),
+        "truncated.dat": b'clrmamepro (\n)\ngame (\n\trom ( name "cut crc 1 )\n',
+        "deep.dat": b"clrmamepro ( ) x" + b" ( a" * 17 + b" v" + b")" * 17 + b"\n",
+    }
+
+
 def crc_reader_seeds():
     return {
         "four-lines.crc": (b"Pictures\n--------\na.jpg  12345  640 x  480  a1b2c3d\n"
@@ -1052,6 +1087,8 @@ def main():
         "jpeg_probe": jpeg_probe_seeds(),
         "normalizers": normalizers_seeds(),
         "placement": placement_seeds(),
+        "xml_catalog": xml_catalog_seeds(),
+        "cmp_catalog": cmp_catalog_seeds(),
     }
     built = {c.name: c.data for c in cases}
     for name in MALFORMED_SEEDS:

@@ -6,7 +6,8 @@
 # 64-bit ones into build-win64/; each holds romtool/Tessary.exe and
 # imagetool/Quarn.exe, single files with no DLL beside them. What is
 # missing (compilers, zlib and GoogleTest for the target, wine) is
-# installed first.
+# installed first; expat, which the distribution has no Windows package
+# of, is built from its source into build-win32-expat/ or build-win64-expat/.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -55,9 +56,12 @@ fi
 for target in $targets; do
   build_dir="$ROOT/build-win64"
   if [ "$target" = i686 ]; then build_dir="$ROOT/build-win32"; fi
+  expat="$build_dir-expat"
+  build_static_expat "$ROOT/cmake/toolchains/mingw-$target.cmake" "$expat"
   echo "== Windows $target: building in $build_dir" >&2
   build_into "$build_dir" -DSORTERS_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-$target.cmake"
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-$target.cmake" \
+    -DEXPAT_INCLUDE_DIR="$expat/include" -DEXPAT_LIBRARY="$expat/lib/libexpat.a"
   echo "== Windows $target: tests under wine" >&2
   (cd "$build_dir" && ctest --output-on-failure -j "$(nproc)")
 done

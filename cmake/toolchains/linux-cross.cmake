@@ -18,5 +18,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 # Static programs run under qemu's user mode without the target's runtime
 # installed beside them, also when a test starts them.
 set(ZLIB_USE_STATIC_LIBS ON)
+set(SORTERS_STATIC_EXPAT ON)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${SORTERS_CROSS_QEMU})

@@ -26,6 +26,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Each program is one file a user can copy: the C and C++ runtimes, the
 # threading library and zlib are linked in, nothing needs a DLL beside it.
 set(ZLIB_USE_STATIC_LIBS ON)
+set(SORTERS_STATIC_EXPAT ON)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Built programs, the tests among them, run under wine on the build machine.

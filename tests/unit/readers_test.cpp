@@ -14,6 +14,7 @@ struct ReaderCase {
   std::string text;
   std::string entries;  // "crc name|..." for .dat, "name size w h crc|..." for .crc
   std::string echo;     // what a .dat load writes to standard output
+  std::string error = "";  // and to standard error
 };
 
 std::string Show(const RomEntry& e) { return Hex8(e.crc) + " " + CatalogEntryName(e); }
@@ -31,8 +32,11 @@ void ExpectLoad(const ReaderCase& c, uint32_t (*load)(const char*)) {
   WriteBytes(dir.path() / "set.dat", c.text);
   WriteBytes(dir.path() / "set.crc", c.text);
   testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   uint32_t count = load("set");
+  std::string error = testing::internal::GetCapturedStderr();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), c.echo) << c.text;
+  EXPECT_EQ(error, c.error) << c.text;
   std::string entries;
   for (uint32_t i = 0; i < CatalogSize<Entry>(); ++i) {
     entries += (i > 0 ? "|" : "") + Show(*CatalogEntry<Entry>(i));
@@ -69,6 +73,47 @@ TEST(DatReaderTest, TextToEntries) {
            "|00000abc tail",
        "*.* \n"},
       {"", "", ""},
+  };
+  for (const ReaderCase& c : cases) ExpectLoad<RomEntry>(c, LoadRomCatalog);
+}
+
+// Logiqx XML and ClrMamePro text: one entry per rom with a CRC-32 that is
+// not a "nodump", in document order; a fault anywhere loads nothing.
+TEST(DatReaderTest, XmlAndClrMameProToEntries) {
+  const std::string all = "*.* \n", at = "\nErr: Catalog set.dat is not well-formed at line ",
+                    xml = "<?xml version=\"1.0\"?>";
+  std::string deep = "clrmamepro ( ) x";
+  for (int i = 0; i < 16; ++i) deep += " ( a";
+  const ReaderCase cases[] = {
+      {"\xEF\xBB\xBF" + xml + "\r\n<!DOCTYPE datafile SYSTEM \"d.dtd\">\r\n<datafile><header><rom "
+       "name=\"h\" crc=\"1\"/></header>\r\n<game name=\"g\"><description><![CDATA[<rom name='c' "
+       "crc='2'/>]]></description><rom size=\"3\" crc=\"ABCDEF01\" name=\"A &amp; B&#65;\"/>\r\n"
+       "<rom name='Two' crc='beef'/><rom name=\"n\" crc=\"3\" status=\"nodump\"/><rom name=\"m\"/>"
+       "<disk name=\"d\" crc=\"4\"/><rom name=\"x\" crc=\"5\"><rom name=\"deep\" crc=\"6\"/></rom>"
+       "</game>\r\n<game><rom name=\"y\" crc=\"7\" status=\"good\"/></game></datafile>\r\n",
+       "abcdef01 A & BA|0000beef Two|00000005 x|00000007 y", all},
+      {xml + "<mame><machine><rom name=\"r\" crc=\"123456\"/></machine></mame>", "00123456 r", all},
+      {xml + "<list><game><rom name=\"r\" crc=\"1\"/></game></list>", "", all},
+      {xml + "\n<datafile>\n<game><rom name=\"a\" crc=\"1\"/>\n", "", all, at + "4\n"},
+      {"\t\r\n<datafile>\n<game><rom name=\"a\" crc=\"1\"/></gmae>", "", all, at + "3\n"},
+      {xml + "\n<!DOCTYPE d [\n<!ENTITY e \"x\">\n]><datafile/>", "", all, at + "3\n"},
+      {xml + "<!DOCTYPE d SYSTEM \"d.dtd\">\n<datafile><game><rom name=\"&e;\" crc=\"1\"/>", "",
+       all, at + "2\n"},
+      {"<datafile><game>\n\n<rom name=\"a\" crc=\"123456789\"/></game>", "", all, at + "3\n"},
+      {"\xEF\xBB\xBF\r\nclrmamepro (\r\n\tname \"Set (x)\"\r\n)\r\ngame (\r\n\tname g\r\n\trom ( "
+       "name \"A (1) B.nes\" size 3 crc ABCDEF01 md5 x )\r\n\trom ( crc beef name Two )\r\n\trom ( "
+       "name n crc 3 status nodump )\r\n\trom ( name m size 1 )\r\n)\r\nresource ( rom ( name r "
+       "crc 5 ) disk ( name d crc 6 ) )\nmachine(rom(name m crc 7))\nemulator ( rom ( name e "
+       "crc 8 ) )\n",
+       "abcdef01 A (1) B.nes|0000beef Two|00000005 r|00000007 m", all},
+      {"clrmamepro (\n)\ngame (\nrom ( name a crc 1 )\n", "", all, at + "5\n"},
+      {"clrmamepro ( )\ngame (\nrom ( name \"a crc 1 ) )\n", "", all, at + "3\n"},
+      {"clrmamepro ( )\ngame ( rom ( name a crc 1 ) )\n\ngame ( name )", "", all, at + "4\n"},
+      {"clrmamepro ( )\ngame ( rom ( name a\ncrc 0x12 ) )", "", all, at + "3\n"},
+      {"clrmamepro ( ) )", "", all, at + "1\n"},
+      {deep + " v" + std::string(16, ')'), "", all},  // blocks 16 deep, and one more
+      {deep + " ( b c )" + std::string(16, ')'), "", all, at + "1\n"},
+      {"clrmamepro x\n00000001 a\n", "00000001 a", "clrmamepro x \n"},
   };
   for (const ReaderCase& c : cases) ExpectLoad<RomEntry>(c, LoadRomCatalog);
 }

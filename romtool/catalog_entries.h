@@ -1,0 +1,37 @@
+// What the XML and ClrMamePro readers of the .dat catalog share: reading a
+// CRC-32 value, storing one entry under its UTF-8 name, and ending a load,
+// either with the index built or refused whole.
+#ifndef ROMTOOL_CATALOG_ENTRIES_H_
+#define ROMTOOL_CATALOG_ENTRIES_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Reads a CRC-32 written as 1 to 8 hex digits of either case, the `length`
+// bytes at `text`, into `crc`. Returns 1; 0 for anything else (no digit,
+// more than 8, a sign, a prefix, a space), leaving `crc` unchanged.
+int ParseCatalogCrc(const char* text, size_t length, uint32_t* crc);
+
+// Appends to the catalog of RomEntry an entry for `crc` under `utf8Name`,
+// spelled for this system by PlatformNameFromUtf8. A name the system cannot
+// spell adds nothing and is refused with one line on standard error.
+// Returns 1 (appended or refused); 0 when the memory runs out.
+int AppendCatalogRom(const std::string& utf8Name, uint32_t crc);
+
+// Ends the load of `fileName`, all of which was read: indexes the entries.
+// Returns their number; 0 after emptying the catalog and ReportNoMemory
+// when the memory for the index cannot be had.
+uint32_t FinishCatalogLoad(const std::string& fileName);
+
+// Refuses `fileName` whole, found faulty at line `line`: empties the
+// catalog and prints "\nErr: Catalog <file> is not well-formed at line N\n"
+// to standard error. Returns 0. Entries read before the fault go too: the
+// rest of a broken catalog could send files to the wrong names.
+uint32_t RefuseMalformedCatalog(const std::string& fileName, unsigned long line);
+
+// Empties the catalog after its memory ran out and says so with
+// ReportNoMemory. Returns 0.
+uint32_t RefuseCatalogForMemory(const std::string& fileName);
+
+#endif  // ROMTOOL_CATALOG_ENTRIES_H_

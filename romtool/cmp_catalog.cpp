@@ -1,0 +1,190 @@
+#include "romtool/cmp_catalog.h"
+
+#include <new>
+
+#include "romtool/catalog_entries.h"
+
+namespace {
+
+// Blocks within blocks: a catalog needs three levels (the file, a game, a
+// rom); the bound keeps the reader's recursion short whatever the input.
+const int kMaxDepth = 16;
+
+// What the pairs of a block mean.
+enum BlockRole { kTopBlock, kGameBlock, kRomBlock, kOtherBlock };
+// The keys of a rom group that make its entry.
+enum RomField { kNoField, kNameField, kCrcField, kStatusField };
+
+// The fields of the rom group being read.
+struct RomFields {
+  std::string name, crc;
+  bool hasCrc = false, noDump = false;
+  unsigned long crcLine = 0;
+};
+
+struct CmpLoad {
+  CmpTokenizer tokens;
+  RomFields rom;
+  unsigned long faultLine = 0;  // set for a fault found after its line
+  bool outOfMemory = false;
+};
+
+bool IsSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Makes the next piece ready. Returns false at the end of the file (a
+// read error ends it too: what follows cannot be read).
+bool Refill(CmpTokenizer* t) {
+  t->at = 0;
+  t->end = std::fread(t->piece.get(), 1, CmpTokenizer::kPiece, t->stream);
+  return t->end > 0;
+}
+
+// The next byte, not taken; -1 at the end of the file.
+int Peek(CmpTokenizer* t) {
+  if (t->at == t->end && !Refill(t)) return -1;
+  return t->piece[t->at];
+}
+
+// Takes white space, counting lines. Returns the next byte, not taken.
+int SkipSpace(CmpTokenizer* t) {
+  int c;
+  while ((c = Peek(t)) >= 0 && IsSpace(c)) {
+    if (c == '\n') ++t->line;
+    ++t->at;
+  }
+  return c;
+}
+
+// Adds `c` to the token; false for a NUL byte (no name can hold one) or
+// a token already at its bound.
+bool Keep(CmpTokenizer* t, int c) {
+  if (c == 0 || t->text.size() >= CmpTokenizer::kMaxToken) return false;
+  t->text.push_back(static_cast<char>(c));
+  return true;
+}
+
+int ReadWord(CmpTokenizer* t) {
+  int c;
+  while ((c = Peek(t)) >= 0 && !IsSpace(c) && c != '(' && c != ')') {
+    if (!Keep(t, c)) return CMP_FAULT;
+    ++t->at;
+  }
+  return CMP_TEXT;
+}
+
+// A quoted text, after its opening quote. A line end inside it is a fault,
+// so that a missing quote is reported on its own line.
+int ReadQuoted(CmpTokenizer* t) {
+  for (;;) {
+    int c = Peek(t);
+    if (c < 0 || c == '\n') return CMP_FAULT;
+    ++t->at;
+    if (c == '"') return CMP_TEXT;
+    if (!Keep(t, c)) return CMP_FAULT;
+  }
+}
+
+int RoleOf(int parent, const std::string& key) {
+  if (parent == kTopBlock) {
+    return key == "game" || key == "resource" || key == "machine" ? kGameBlock : kOtherBlock;
+  }
+  return parent == kGameBlock && key == "rom" ? kRomBlock : kOtherBlock;
+}
+
+int FieldOf(int role, const std::string& key) {
+  if (role != kRomBlock) return kNoField;
+  if (key == "name") return kNameField;
+  if (key == "crc") return kCrcField;
+  return key == "status" ? kStatusField : kNoField;
+}
+
+void NoteField(RomFields* rom, int field, const CmpTokenizer& t) {
+  if (field == kNameField) rom->name = t.text;
+  if (field == kStatusField) rom->noDump = t.text == "nodump";
+  if (field == kCrcField) {
+    rom->crc = t.text;
+    rom->hasCrc = true;
+    rom->crcLine = t.line;
+  }
+}
+
+// The entry of the rom group just closed. Returns 1; 0 at a fault.
+int EmitRom(CmpLoad* load) {
+  const RomFields& rom = load->rom;
+  if (!rom.hasCrc || rom.noDump) return 1;
+  uint32_t crc = 0;
+  if (!ParseCatalogCrc(rom.crc.data(), rom.crc.size(), &crc)) {
+    load->faultLine = rom.crcLine;
+    return 0;
+  }
+  if (AppendCatalogRom(rom.name, crc)) return 1;
+  load->outOfMemory = true;
+  return 0;
+}
+
+int ReadBlock(CmpLoad* load, int role, int depth);
+
+// A block opened at nesting `depth`, its "(" read. Returns 1; 0 at a fault.
+int ReadSubBlock(CmpLoad* load, int role, int depth) {
+  if (depth > kMaxDepth) return 0;
+  if (role == kRomBlock) {
+    load->rom.name.clear();  // the strings keep their memory for the next
+    load->rom.hasCrc = load->rom.noDump = false;
+  }
+  if (!ReadBlock(load, role, depth)) return 0;
+  return role == kRomBlock ? EmitRom(load) : 1;
+}
+
+// The pairs of a block up to its ")", or of the file up to its end (depth
+// 0, where every key opens a block). Returns 1; 0 at a fault.
+int ReadBlock(CmpLoad* load, int role, int depth) {
+  CmpTokenizer* t = &load->tokens;
+  for (;;) {
+    int kind = CmpNextToken(t);
+    if ((kind == CMP_CLOSE && depth > 0) || (kind == CMP_END && depth == 0)) return 1;
+    if (kind != CMP_TEXT) return 0;
+    int keyRole = RoleOf(role, t->text), field = FieldOf(role, t->text);
+    kind = CmpNextToken(t);
+    if (kind == CMP_OPEN) {
+      if (!ReadSubBlock(load, keyRole, depth + 1)) return 0;
+    } else if (kind != CMP_TEXT || depth == 0) {
+      return 0;
+    } else {
+      NoteField(&load->rom, field, *t);
+    }
+  }
+}
+
+}  // namespace
+
+int CmpStart(CmpTokenizer* tokenizer, std::FILE* stream) {
+  tokenizer->piece.reset(new (std::nothrow) unsigned char[CmpTokenizer::kPiece]);
+  if (!tokenizer->piece) return 0;
+  tokenizer->stream = stream;
+  tokenizer->line = 1;
+  tokenizer->text.clear();
+  Refill(tokenizer);
+  const unsigned char* p = tokenizer->piece.get();
+  if (tokenizer->end >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) tokenizer->at = 3;
+  return 1;
+}
+
+int CmpNextToken(CmpTokenizer* tokenizer) {
+  int c = SkipSpace(tokenizer);
+  tokenizer->text.clear();
+  if (c < 0) return CMP_END;
+  ++tokenizer->at;
+  if (c == '(') return CMP_OPEN;
+  if (c == ')') return CMP_CLOSE;
+  if (c == '"') return ReadQuoted(tokenizer);
+  return Keep(tokenizer, c) ? ReadWord(tokenizer) : CMP_FAULT;
+}
+
+uint32_t LoadCmpCatalog(std::FILE* stream, const std::string& fileName) {
+  std::unique_ptr<CmpLoad> load(new (std::nothrow) CmpLoad);
+  if (!load || !CmpStart(&load->tokens, stream)) return RefuseCatalogForMemory(fileName);
+  if (ReadBlock(load.get(), kTopBlock, 0)) return FinishCatalogLoad(fileName);
+  if (load->outOfMemory) return RefuseCatalogForMemory(fileName);
+  unsigned long line = load->faultLine != 0 ? load->faultLine : load->tokens.line;
+  return RefuseMalformedCatalog(fileName, line);
+}

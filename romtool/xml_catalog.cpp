@@ -1,0 +1,185 @@
+#include "romtool/xml_catalog.h"
+
+#include <expat.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "romtool/catalog_entries.h"
+
+namespace {
+
+const int kPiece = 64 * 1024;
+// The most bytes that expat may hold back while it waits for the end of one
+// piece of markup (a tag with its attributes, a comment): no catalog needs
+// a fraction of it, and without a bound one tag could fill the memory.
+const XML_Index kMaxPending = 1 << 20;
+// Element depths: the root, a game, a rom.
+const int kRootDepth = 1, kGameDepth = 2, kRomDepth = 3;
+
+struct ParserFree {
+  void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
+};
+using OwnedParser = std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree>;
+
+// Where the parse stands, as the handlers see it.
+struct XmlLoad {
+  XML_Parser parser = nullptr;
+  int depth = 0;
+  bool knownRoot = false;       // the root is "datafile" or "mame"
+  bool inGame = false;          // inside a game of a known root
+  bool externalDtd = false;     // the DOCTYPE names a DTD outside the file
+  unsigned long faultLine = 0;  // set where a fault of ours stopped the parse
+  bool outOfMemory = false;
+};
+
+// The line of the event being reported, or of the fault expat found.
+unsigned long Line(XML_Parser parser) {
+  return static_cast<unsigned long>(XML_GetCurrentLineNumber(parser));
+}
+
+bool Is(const XML_Char* text, const char* wanted) { return std::strcmp(text, wanted) == 0; }
+
+// Stops the parse as a fault of the catalog, at the event being reported.
+void StopAsFault(XmlLoad* load) {
+  load->faultLine = Line(load->parser);
+  XML_StopParser(load->parser, XML_FALSE);
+}
+
+// Whether the raw start tag being reported refers to an entity beyond
+// XML's five. In a document with a DTD outside the file, which might
+// declare it, expat drops such a reference from an attribute value
+// without a word (its skipped-entity handler serves text only). A tag
+// that cannot be seen (an expat built without XML_CONTEXT_BYTES) counts as
+// one that does: better no catalog than names with pieces missing.
+bool RefersToUnknownEntity(XML_Parser parser) {
+  int offset = 0, size = 0;
+  const char* context = XML_GetInputContext(parser, &offset, &size);
+  int count = XML_GetCurrentByteCount(parser);
+  if (context == nullptr || offset < 0 || count < 0 || count > size - offset) return true;
+  std::string tag(context + offset, static_cast<size_t>(count));
+  for (size_t at = tag.find('&'); at != std::string::npos; at = tag.find('&', at + 1)) {
+    bool known = false;
+    for (const char* name : {"#", "amp;", "lt;", "gt;", "quot;", "apos;"}) {
+      known = known || tag.compare(at + 1, std::strlen(name), name) == 0;
+    }
+    if (!known) return true;
+  }
+  return false;
+}
+
+// The entry of one "rom" element. Expat hands the attributes as name and
+// value pairs in the order written, with entities and character
+// references already replaced; a repeated attribute is an error of its own.
+void TakeRom(XmlLoad* load, const XML_Char** attributes) {
+  const char* name = "";
+  const char* crcText = nullptr;
+  bool noDump = false;
+  if (load->externalDtd && RefersToUnknownEntity(load->parser)) return StopAsFault(load);
+  for (size_t i = 0; attributes[i] != nullptr && attributes[i + 1] != nullptr; i += 2) {
+    if (Is(attributes[i], "name")) name = attributes[i + 1];
+    if (Is(attributes[i], "crc")) crcText = attributes[i + 1];
+    if (Is(attributes[i], "status")) noDump = Is(attributes[i + 1], "nodump");
+  }
+  if (crcText == nullptr || noDump) return;
+  uint32_t crc = 0;
+  if (!ParseCatalogCrc(crcText, std::strlen(crcText), &crc)) return StopAsFault(load);
+  if (!AppendCatalogRom(name, crc)) {
+    load->outOfMemory = true;
+    XML_StopParser(load->parser, XML_FALSE);
+  }
+}
+
+void XMLCALL StartElement(void* data, const XML_Char* name, const XML_Char** attributes) {
+  XmlLoad* load = static_cast<XmlLoad*>(data);
+  ++load->depth;
+  if (load->depth == kRootDepth) {
+    load->knownRoot = Is(name, "datafile") || Is(name, "mame");
+  } else if (load->depth == kGameDepth) {
+    load->inGame = load->knownRoot && (Is(name, "game") || Is(name, "machine"));
+  } else if (load->depth == kRomDepth && load->inGame && Is(name, "rom")) {
+    TakeRom(load, attributes);
+  }
+}
+
+void XMLCALL EndElement(void* data, const XML_Char*) {
+  XmlLoad* load = static_cast<XmlLoad*>(data);
+  if (load->depth == kGameDepth) load->inGame = false;
+  --load->depth;
+}
+
+// Any entity declaration ends the parse. Without one, nothing but XML's
+// five predefined entities and character references can be expanded, so
+// the parser never makes more text than the file holds.
+void XMLCALL EntityDeclared(void* data, const XML_Char*, int, const XML_Char*, int,
+                            const XML_Char*, const XML_Char*, const XML_Char*,
+                            const XML_Char*) {
+  StopAsFault(static_cast<XmlLoad*>(data));
+}
+
+// A reference in text to an entity nobody declared (a DTD outside the
+// file might have): what it stands for is unknown, so the catalog is
+// refused rather than read with a piece missing.
+void XMLCALL EntitySkipped(void* data, const XML_Char*, int) {
+  StopAsFault(static_cast<XmlLoad*>(data));
+}
+
+void XMLCALL DoctypeStarted(void* data, const XML_Char*, const XML_Char* systemId,
+                            const XML_Char*, int) {
+  static_cast<XmlLoad*>(data)->externalDtd = systemId != nullptr;
+}
+
+void Prepare(XmlLoad* load) {
+  XML_SetUserData(load->parser, load);
+  XML_SetElementHandler(load->parser, StartElement, EndElement);
+  XML_SetEntityDeclHandler(load->parser, EntityDeclared);
+  XML_SetSkippedEntityHandler(load->parser, EntitySkipped);
+  XML_SetStartDoctypeDeclHandler(load->parser, DoctypeStarted);
+  // Never read a DTD outside the file (no handler loads one either).
+  XML_SetParamEntityParsing(load->parser, XML_PARAM_ENTITY_PARSING_NEVER);
+}
+
+// Feeds the whole of `stream` to the parser, a piece at a time, into
+// expat's own buffer. Returns 1 when it all parsed; 0 when the parse
+// stopped, or markup grew past kMaxPending (with `faultLine` set).
+int FeedPieces(XmlLoad* load, std::FILE* stream) {
+  XML_Index fed = 0;
+  for (;;) {
+    void* buffer = XML_GetBuffer(load->parser, kPiece);
+    if (buffer == nullptr) return 0;
+    size_t got = std::fread(buffer, 1, kPiece, stream);
+    bool last = got < static_cast<size_t>(kPiece);
+    if (XML_ParseBuffer(load->parser, static_cast<int>(got), last) != XML_STATUS_OK) return 0;
+    if (last) return 1;
+    // After a piece, the current index is the start of what expat holds back.
+    fed += static_cast<XML_Index>(got);
+    if (fed - XML_GetCurrentByteIndex(load->parser) > kMaxPending) {
+      load->faultLine = Line(load->parser);
+      return 0;
+    }
+  }
+}
+
+uint32_t Outcome(const XmlLoad& load, int parsed, const std::string& fileName) {
+  if (parsed) return FinishCatalogLoad(fileName);
+  if (load.outOfMemory || XML_GetErrorCode(load.parser) == XML_ERROR_NO_MEMORY) {
+    return RefuseCatalogForMemory(fileName);
+  }
+  unsigned long line = load.faultLine;
+  if (line == 0) line = Line(load.parser);
+  return RefuseMalformedCatalog(fileName, line);
+}
+
+}  // namespace
+
+uint32_t LoadXmlCatalog(std::FILE* stream, const std::string& fileName) {
+  OwnedParser parser(XML_ParserCreate(nullptr));
+  if (!parser) return RefuseCatalogForMemory(fileName);
+  XmlLoad load;
+  load.parser = parser.get();
+  Prepare(&load);
+  int parsed = FeedPieces(&load, stream);
+  return Outcome(load, parsed, fileName);
+}
