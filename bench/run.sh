@@ -49,13 +49,26 @@ time_commands() {
     --export-json "$results/$name.json" "$@" >/dev/null)
 }
 
+# The tools identify files on one thread per processor (at most 16); the
+# floor reads with one thread and with as many as the tools use.
+threads=$(nproc)
+if [ "$threads" -gt 16 ]; then threads=16; fi
+echo "$threads" > "$results/threads"
+
 echo "Timing ..." >&2
 time_commands big "$corpus/big" \
-  -n floor "$floor .bin" -n "Tessary -d" "$tessary -d '*.bin'" \
+  -n floor "$floor .bin" -n "floor, $threads threads" "$floor --threads $threads .bin" \
+  -n "Tessary -d" "$tessary -d '*.bin'" \
   -n cat "cat *.bin" -n "rhash --crc32" "rhash --crc32 *.bin" \
   -n cksfv "cksfv *.bin" -n "7z h -scrcCRC32" "7z h -scrcCRC32 *.bin"
+# Cold: every file dropped from the page cache before each run, so that the
+# disk serves every read.
+time_commands big-cold "$corpus/big" --prepare "$floor --evict .bin" \
+  -n floor "$floor .bin" -n "floor, $threads threads" "$floor --threads $threads .bin" \
+  -n "Tessary -d" "$tessary -d '*.bin'"
 time_commands small "$corpus/small" \
-  -n floor "$floor .a26" -n "Tessary -d" "$tessary -d '*.a26'"
+  -n floor "$floor .a26" -n "floor, $threads threads" "$floor --threads $threads .a26" \
+  -n "Tessary -d" "$tessary -d '*.a26'"
 time_commands zips "$corpus/zips" \
   -n floor "$floor .zip" -n "Tessary -d" "$tessary -d '*.bin'"
 time_commands pictures "$corpus/pictures" \

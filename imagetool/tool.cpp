@@ -7,7 +7,7 @@
 
 const ToolConfig& ImageTool() {
   static const ToolConfig kImageTool = {
-      "Quarn v1.0 (Release)\n",
+      "Quarn v" SORTERS_VERSION " (Release)\n",
       "Usage   : Quarn [-d] [system] [extensions]\n\n",
       "\nEx: To rename from 'ph_set14.crc', type 'Quarn phset_14'\n",
       "    To make 'ph_set14.crc', type 'Quarn -d *.jpg > phset_14.crc'\n",

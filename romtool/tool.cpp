@@ -7,7 +7,7 @@
 
 const ToolConfig& RomTool() {
   static const ToolConfig kRomTool = {
-      "Tessary v1.0 (Release)\n",
+      "Tessary v" SORTERS_VERSION " (Release)\n",
       "Usage   : Tessary [-d] [system] [extensions]\n\n",
       "\nEx: To rename Atari 2600, type 'Tessary 2600'\n",
       "    To make a 2600 dat, type 'Tessary -d *.a26 *.bin > 2600.dat'\n",

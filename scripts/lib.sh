@@ -107,3 +107,24 @@ build_static_expat() {
   cmake --build "$tree/build" -j "$(nproc)" >/dev/null
   cmake --install "$tree/build" >/dev/null
 }
+
+# Sets up wine for console programs: one prefix for all builds, made once.
+# Console programs need no display, and the prefix needs neither Mono nor
+# Gecko.
+prepare_wine() {
+  export WINEPREFIX="${SORTERS_WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/sorters-wine}"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY WAYLAND_DISPLAY
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Preparing the wine prefix $WINEPREFIX" >&2
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    boot_log="$(mktemp)"
+    if ! wineboot -i >"$boot_log" 2>&1; then
+      cat "$boot_log" >&2
+      exit 1
+    fi
+    rm -f "$boot_log"
+    wineserver -w
+  fi
+}
