@@ -1,5 +1,6 @@
 #include "core/pipeline.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -7,41 +8,64 @@
 
 namespace {
 
-const size_t kQueue = 4;  // results that may wait beyond one per thread
+// Files a thread takes at once, at most: waking a thread costs a system
+// call, as much as reading a small file, so a thread that waits for a
+// result is woken once per batch, not once per file.
+const size_t kBatchMost = 16;
 
 // What the threads of one walk share: the next name to take, how many
 // results the calling thread has finished, and the results in between,
-// each at its index modulo the window.
+// each at its index modulo the window. The results hold messages, not file
+// contents, so a long window costs little memory and lets a thread that
+// reads small files run ahead of one that reads a large file.
 struct Walk {
   const std::vector<std::string>& names;
   const std::function<void(const std::string&, FileResult*)>& identify;
   size_t window;
+  size_t batch;
   std::mutex lock;
-  std::condition_variable changed;  // a result came in, or room was made
+  std::condition_variable resultIn;  // the calling thread waits for its next result
+  std::condition_variable roomMade;  // workers wait for room in the window
+  bool callerWaiting = false;
+  size_t workersWaiting = 0;
   size_t next = 0;
   size_t finished = 0;
   std::vector<std::unique_ptr<FileResult>> slots;
 };
 
-// Takes names in order while the window has room, and hands back results.
+// Takes the next batch of names while the window has room; stores the
+// first index taken in `first` and returns one past the last, or 0 when no
+// name is left.
+size_t TakeBatch(Walk* walk, size_t* first) {
+  std::unique_lock<std::mutex> held(walk->lock);
+  // The whole batch must fit the window, or it would overwrite results the
+  // calling thread has not taken yet.
+  while (walk->next < walk->names.size() &&
+         std::min(walk->names.size(), walk->next + walk->batch) > walk->finished + walk->window) {
+    ++walk->workersWaiting;
+    walk->roomMade.wait(held);
+    --walk->workersWaiting;
+  }
+  if (walk->next >= walk->names.size()) return 0;
+  *first = walk->next;
+  walk->next = std::min(walk->names.size(), walk->next + walk->batch);
+  return walk->next;
+}
+
+// Identifies batches of names and hands back their results.
 void Work(Walk* walk) {
-  for (;;) {
-    size_t index = 0;
-    {
-      std::unique_lock<std::mutex> held(walk->lock);
-      walk->changed.wait(held, [walk] {
-        return walk->next >= walk->names.size() || walk->next < walk->finished + walk->window;
-      });
-      if (walk->next >= walk->names.size()) return;
-      index = walk->next++;
-    }
-    std::unique_ptr<FileResult> result(new FileResult);
-    walk->identify(walk->names[index], result.get());
-    {
+  size_t first = 0;
+  while (size_t end = TakeBatch(walk, &first)) {
+    for (size_t index = first; index < end; ++index) {
+      std::unique_ptr<FileResult> result(new FileResult);
+      walk->identify(walk->names[index], result.get());
       std::lock_guard<std::mutex> held(walk->lock);
       walk->slots[index % walk->window] = std::move(result);
     }
-    walk->changed.notify_all();
+    std::unique_lock<std::mutex> held(walk->lock);
+    bool awaited = walk->callerWaiting && walk->finished >= first && walk->finished < end;
+    held.unlock();
+    if (awaited) walk->resultIn.notify_one();
   }
 }
 
@@ -49,11 +73,16 @@ void Work(Walk* walk) {
 std::unique_ptr<FileResult> Take(Walk* walk, size_t index) {
   std::unique_lock<std::mutex> held(walk->lock);
   std::unique_ptr<FileResult>& slot = walk->slots[index % walk->window];
-  walk->changed.wait(held, [&slot] { return slot != nullptr; });
+  while (slot == nullptr) {
+    walk->callerWaiting = true;
+    walk->resultIn.wait(held);
+  }
+  walk->callerWaiting = false;
   std::unique_ptr<FileResult> result = std::move(slot);
   walk->finished = index + 1;
+  bool blocked = walk->workersWaiting > 0;
   held.unlock();
-  walk->changed.notify_all();
+  if (blocked) walk->roomMade.notify_all();
   return result;
 }
 
@@ -70,7 +99,10 @@ void RunPipeline(const std::vector<std::string>& names, int threads,
     }
     return;
   }
-  Walk walk{names, identify, static_cast<size_t>(threads) + kQueue, {}, {}, 0, 0, {}};
+  // Batches small enough that every thread gets several, and a window of
+  // a few batches a thread.
+  size_t batch = std::max<size_t>(1, std::min(kBatchMost, names.size() / (8 * threads)));
+  Walk walk{names, identify, 4 * batch * threads, batch, {}, {}, {}, false, 0, 0, 0, {}};
   walk.slots.resize(walk.window);
   std::vector<std::thread> workers;
   for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &walk);

@@ -12,9 +12,10 @@
 
 // Runs identify(name, result) for each of `names` on `threads` threads (on
 // the calling thread alone for 1) and finish(result) on the calling thread
-// for each, strictly in the order of `names`. No more than `threads` + 4
-// files are taken ahead of the one being finished, so that memory does not
-// grow with the folder.
+// for each, strictly in the order of `names`. No more than 4 x 16 files a
+// thread are taken ahead of the one being finished, and each thread holds
+// one file's contents at a time, so that memory does not grow with the
+// folder.
 void RunPipeline(const std::vector<std::string>& names, int threads,
                  const std::function<void(const std::string&, FileResult*)>& identify,
                  const std::function<void(FileResult*)>& finish);

@@ -74,5 +74,10 @@ void IdentifyRomFile(std::string foundName, const char* directory, int,
   result->crc = ExtensionMatches(extension, ".zip") != 0
                     ? IdentifyArchive(result->path)
                     : IdentifyPlainFile(result->path, extension);
-  result->dumpLine = Format("%08x %s\n", result->crc, foundName.c_str());
+  // "%08x %s\n", written out: formatting costs more than a small file.
+  static const char kDigits[] = "0123456789abcdef";
+  result->dumpLine.resize(9);
+  for (int i = 0; i < 8; ++i) result->dumpLine[i] = kDigits[(result->crc >> (28 - 4 * i)) & 0xF];
+  result->dumpLine[8] = ' ';
+  result->dumpLine.append(foundName).push_back('\n');
 }

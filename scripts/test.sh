@@ -13,11 +13,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 build_dir="$ROOT/build"
 options=(-DSORTERS_WERROR=ON)
 tests=()
+targets=()
 if [ "${1:-}" = "--thread" ]; then
   # ThreadSanitizer on the tests where threads or processes meet.
   build_dir="$ROOT/build-tsan"
   options+=(-DSORTERS_TSAN=ON)
   tests=(-R "PipelineTest|MoveRaceTest")
+  targets=(--target unit_tests fault_tests)
   export TSAN_OPTIONS="halt_on_error=1"
 elif [ "${1:-}" = "--sanitize" ]; then
   build_dir="$ROOT/build-asan"
@@ -28,6 +30,7 @@ elif [ "${1:-}" = "--sanitize" ]; then
 fi
 
 ensure_build_packages
-build_into "$build_dir" "${options[@]}"
+cmake -S "$ROOT" -B "$build_dir" "${options[@]}" >/dev/null
+cmake --build "$build_dir" -j "$(nproc)" "${targets[@]}"
 cd "$build_dir"
 ctest --output-on-failure -j "$(nproc)" "${tests[@]}"

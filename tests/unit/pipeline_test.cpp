@@ -7,6 +7,10 @@
 #include <fstream>
 #include <map>
 
+#include <chrono>
+#include <thread>
+
+#include "core/pipeline.h"
 #include "imagetool/tool.h"
 #include "romtool/tool.h"
 #include "tests/support/support.h"
@@ -82,6 +86,23 @@ TEST(PipelineTest, EightThreadsWriteAndMoveExactlyWhatOneDoes) {
   }
   EXPECT_EQ(Tree(eight.path()), Tree(one.path()));
   EXPECT_GT(Tree(one.path()).size(), 200u);
+}
+
+TEST(PipelineTest, ResultsComeInOrderWhileTheWindowFillsAndEmpties) {
+  std::vector<std::string> names(20000);
+  for (size_t i = 0; i < names.size(); ++i) names[i] = std::to_string(i);
+  for (int threads : {2, 3, 8}) {
+    uint32_t next = 0;
+    RunPipeline(
+        names, threads,
+        [](const std::string& name, FileResult* result) { result->crc = uint32_t(std::stoul(name)); },
+        [&next](FileResult* result) {
+          // A slow finish now and then lets the threads run the window full.
+          if (next % 5000 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          EXPECT_EQ(result->crc, next++);
+        });
+    EXPECT_EQ(next, names.size());
+  }
 }
 
 }  // namespace
