@@ -36,6 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || size > UINT32_MAX) return 0;
   size_t textLength = std::min<size_t>(data[1] & 0x0F, size - 2);
   std::string extension(reinterpret_cast<const char*>(data + 2), textLength);
+  // The test reads a C string: anything after a NUL is not part of it.
+  extension.resize(std::strlen(extension.c_str()));
   int known = RomTypeFromExtension(&extension[0]);
   FUZZ_CHECK(known >= ROMTYPE_PLAIN && known <= ROMTYPE_SNES_COPIER && known != 5);
   FUZZ_CHECK(std::none_of(extension.begin(), extension.end(), [](char c) { return c >= 'A' && c <= 'Z'; }));
