@@ -18,6 +18,7 @@
 
 #include "core/block_array.h"
 #include "core/crc_index.h"
+#include "core/file_load.h"
 
 template <class Entry>
 struct CatalogStore {
@@ -118,6 +119,25 @@ void CatalogRelease() {
   CatalogClear<Entry>();
   g_catalog<Entry>.entries.Release();
   g_catalog<Entry>.names.Release();
+}
+
+// Empties the catalog after its memory ran out, and says so with
+// ReportNoMemory for `fileName`: a catalog cut short could send files to
+// the wrong names. Returns 0.
+template <class Entry>
+uint32_t CatalogRefuseForMemory(const std::string& fileName) {
+  CatalogClear<Entry>();
+  return ReportNoMemory(fileName);
+}
+
+// Ends the load of `fileName`, all of which was read: indexes the entries.
+// Returns their number; 0 by CatalogRefuseForMemory when the memory for
+// the index cannot be had.
+template <class Entry>
+uint32_t CatalogFinishLoad(const std::string& fileName) {
+  uint32_t count = CatalogSize<Entry>();
+  if (count > 0 && !CatalogBuildIndex<Entry>()) return CatalogRefuseForMemory<Entry>(fileName);
+  return count;
 }
 
 #endif  // CORE_CATALOG_H_

@@ -2,6 +2,7 @@
 // kernels of processor instructions live in the processor's own file.
 #include "core/crc32.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -18,7 +19,8 @@ const int kTableKernels = 2;  // bytewise and slicing
 int g_active = 0;
 const Crc32ProcessorKernel* g_processorKernels = nullptr;
 int g_processorCount = 0;
-int g_supported[8] = {1, 1};  // by kernel number; up to 6 of the processor
+const int kMostProcessorKernels = 6;
+int g_supported[kTableKernels + kMostProcessorKernels] = {1, 1};  // by number
 
 uint32_t Load32Le(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -96,6 +98,7 @@ void Crc32InitTable() {
   // The fastest kernel this processor supports: the processor's come
   // slowest first.
   g_processorKernels = Crc32ProcessorKernels(&g_processorCount);
+  g_processorCount = std::min(g_processorCount, kMostProcessorKernels);
   g_active = 1;
   for (int i = 0; i < g_processorCount; ++i) {
     g_supported[kTableKernels + i] = g_processorKernels[i].available();

@@ -13,6 +13,8 @@
 #include <arm_acle.h>
 #include <arm_neon.h>
 
+#include <iterator>
+
 #include "core/crc32_kernels.h"
 
 #if SORTERS_HAVE_GETAUXVAL
@@ -92,6 +94,6 @@ const Crc32ProcessorKernel kKernels[] = {
 }  // namespace
 
 const Crc32ProcessorKernel* Crc32ProcessorKernels(int* count) {
-  *count = 2;
+  *count = static_cast<int>(std::size(kKernels));
   return kKernels;
 }

@@ -18,6 +18,8 @@
 // brings, that is why the exponents below differ from D + 64 and D by 32.
 #include <immintrin.h>
 
+#include <iterator>
+
 #include "core/crc32_kernels.h"
 
 namespace {
@@ -284,6 +286,6 @@ const Crc32ProcessorKernel kKernels[] = {
 }  // namespace
 
 const Crc32ProcessorKernel* Crc32ProcessorKernels(int* count) {
-  *count = 2;
+  *count = static_cast<int>(std::size(kKernels));
   return kKernels;
 }

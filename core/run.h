@@ -24,7 +24,7 @@ struct FileResult {
   MessageLog messages;   // what reading the file said, in order
   std::string path;      // the file's whole path
   uint32_t crc = 0;      // 0: nothing to list or place
-  std::string dumpLine;  // the line of the file in a dump
+  std::string dumpLine;  // the line of the file, in dump mode only
 };
 
 // A tool's per-file function: identifies the file `foundName` (the bare

@@ -96,10 +96,13 @@ int HasControlCharacter(const std::string& text) {
 std::string Printable(const std::string& text) {
   std::string out;
   for (unsigned char c : text) {
+    if (!IsControl(c)) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
     char escaped[8];
     std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-    if (IsControl(c)) out += escaped;
-    else out.push_back(static_cast<char>(c));
+    out += escaped;
   }
   return out;
 }

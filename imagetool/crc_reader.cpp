@@ -60,16 +60,16 @@ bool SkipHeader(std::FILE* stream, char* line) {
 // end of the file. Returns the number appended, or 0 after a message when
 // the memory runs out.
 uint32_t ReadRecords(std::FILE* stream, char* line, const std::string& fileName) {
-  uint32_t count = 0;
   while (std::fgets(line, kLineBuffer, stream) != nullptr) {
     if (IsSeparatorLine(line)) break;
     ImageEntry entry = {};
     const char* name = nullptr;
     if (!ParseRecord(line, &entry, &name)) continue;
-    if (!CatalogAppend(entry, name, std::strlen(name))) return ReportNoMemory(fileName);
-    ++count;
+    if (!CatalogAppend(entry, name, std::strlen(name))) {
+      return CatalogRefuseForMemory<ImageEntry>(fileName);
+    }
   }
-  return count > 0 && !CatalogBuildIndex<ImageEntry>() ? ReportNoMemory(fileName) : count;
+  return CatalogFinishLoad<ImageEntry>(fileName);
 }
 
 }  // namespace

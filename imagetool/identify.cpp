@@ -42,7 +42,7 @@ uint32_t FindJpegDimensions(const unsigned char* data, uint32_t* lengthInOut,
   return 0;
 }
 
-void IdentifyImageFile(std::string foundName, const char* directory, int,
+void IdentifyImageFile(std::string foundName, const char* directory, int flags,
                        FileResult* result) {
   const std::string& path = result->path;
   if (!BuildPath(directory, foundName.c_str(), &result->path)) return;
@@ -55,5 +55,6 @@ void IdentifyImageFile(std::string foundName, const char* directory, int,
   uint32_t count =
       FindJpegDimensions(buffer->bytes.get(), &start, &height, &width);
   result->crc = Crc32Compute(buffer->bytes.get(), count, start, 0);
+  if (result->crc == 0 || !(flags & RUN_DUMP)) return;
   result->dumpLine = FormatRecordLine(foundName.c_str(), size, width, height, result->crc);
 }

@@ -26,9 +26,9 @@ uint32_t FindJpegDimensions(const unsigned char* data, uint32_t* lengthInOut,
 
 // Reads the file `directory` followed by `foundName` (or `foundName`
 // alone when `directory` is null) and, when it holds a frame header,
-// computes the CRC-32 of the whole file into `result`, with the record
-// line "%-12s  %9u  %4u x %4u  %0x\n" (bare name, size, width, height,
-// CRC-32) as its dump line. Files without a frame header, or with a CRC-32
+// computes the CRC-32 of the whole file into `result`, with, in dump mode,
+// the record line "%-12s  %9u  %4u x %4u  %0x\n" (bare name, size, width,
+// height, CRC-32) as its dump line. Files without a frame header, or with a CRC-32
 // of 0, give nothing; a file that cannot be read is reported by LoadFile.
 // Any thread.
 void IdentifyImageFile(std::string foundName, const char* directory, int flags,

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "core/catalog.h"
-#include "core/file_load.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "romtool/dat_reader.h"
@@ -44,20 +43,9 @@ int AppendCatalogRom(const std::string& utf8Name, uint32_t crc) {
   return CatalogAppend(entry, name.data(), name.size());
 }
 
-uint32_t FinishCatalogLoad(const std::string& fileName) {
-  uint32_t count = CatalogSize<RomEntry>();
-  if (count > 0 && !CatalogBuildIndex<RomEntry>()) return RefuseCatalogForMemory(fileName);
-  return count;
-}
-
 uint32_t RefuseMalformedCatalog(const std::string& fileName, unsigned long line) {
   CatalogClear<RomEntry>();
   std::fprintf(stderr, "\nErr: Catalog %s is not well-formed at line %lu\n",
                Printable(fileName).c_str(), line);
   return 0;
-}
-
-uint32_t RefuseCatalogForMemory(const std::string& fileName) {
-  CatalogClear<RomEntry>();
-  return ReportNoMemory(fileName);
 }

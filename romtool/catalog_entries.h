@@ -1,6 +1,6 @@
 // What the XML and ClrMamePro readers of the .dat catalog share: reading a
-// CRC-32 value, storing one entry under its UTF-8 name, and ending a load,
-// either with the index built or refused whole.
+// CRC-32 value, storing one entry under its UTF-8 name, and refusing a
+// catalog that is not well-formed.
 #ifndef ROMTOOL_CATALOG_ENTRIES_H_
 #define ROMTOOL_CATALOG_ENTRIES_H_
 
@@ -19,19 +19,10 @@ int ParseCatalogCrc(const char* text, size_t length, uint32_t* crc);
 // Returns 1 (appended or refused); 0 when the memory runs out.
 int AppendCatalogRom(const std::string& utf8Name, uint32_t crc);
 
-// Ends the load of `fileName`, all of which was read: indexes the entries.
-// Returns their number; 0 after emptying the catalog and ReportNoMemory
-// when the memory for the index cannot be had.
-uint32_t FinishCatalogLoad(const std::string& fileName);
-
 // Refuses `fileName` whole, found faulty at line `line`: empties the
 // catalog and prints "\nErr: Catalog <file> is not well-formed at line N\n"
 // to standard error. Returns 0. Entries read before the fault go too: the
 // rest of a broken catalog could send files to the wrong names.
 uint32_t RefuseMalformedCatalog(const std::string& fileName, unsigned long line);
-
-// Empties the catalog after its memory ran out and says so with
-// ReportNoMemory. Returns 0.
-uint32_t RefuseCatalogForMemory(const std::string& fileName);
 
 #endif  // ROMTOOL_CATALOG_ENTRIES_H_

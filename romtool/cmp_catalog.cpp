@@ -2,7 +2,9 @@
 
 #include <new>
 
+#include "core/catalog.h"
 #include "romtool/catalog_entries.h"
+#include "romtool/dat_reader.h"
 
 namespace {
 
@@ -182,9 +184,11 @@ int CmpNextToken(CmpTokenizer* tokenizer) {
 
 uint32_t LoadCmpCatalog(std::FILE* stream, const std::string& fileName) {
   std::unique_ptr<CmpLoad> load(new (std::nothrow) CmpLoad);
-  if (!load || !CmpStart(&load->tokens, stream)) return RefuseCatalogForMemory(fileName);
-  if (ReadBlock(load.get(), kTopBlock, 0)) return FinishCatalogLoad(fileName);
-  if (load->outOfMemory) return RefuseCatalogForMemory(fileName);
+  if (!load || !CmpStart(&load->tokens, stream)) {
+    return CatalogRefuseForMemory<RomEntry>(fileName);
+  }
+  if (ReadBlock(load.get(), kTopBlock, 0)) return CatalogFinishLoad<RomEntry>(fileName);
+  if (load->outOfMemory) return CatalogRefuseForMemory<RomEntry>(fileName);
   unsigned long line = load->faultLine != 0 ? load->faultLine : load->tokens.line;
   return RefuseMalformedCatalog(fileName, line);
 }

@@ -57,15 +57,15 @@ bool ParseRecord(char* line, RomEntry* entry, const char** name) {
 // Appends one entry per record line up to the end of the file. Returns
 // the number appended, or 0 after a message when the memory runs out.
 uint32_t ReadRecords(std::FILE* stream, char* line, const std::string& fileName) {
-  uint32_t count = 0;
   while (std::fgets(line, kLineBuffer, stream) != nullptr) {
     RomEntry entry = {};
     const char* name = nullptr;
     if (!ParseRecord(line, &entry, &name)) continue;
-    if (!CatalogAppend(entry, name, std::strlen(name))) return ReportNoMemory(fileName);
-    ++count;
+    if (!CatalogAppend(entry, name, std::strlen(name))) {
+      return CatalogRefuseForMemory<RomEntry>(fileName);
+    }
   }
-  return count > 0 && !CatalogBuildIndex<RomEntry>() ? ReportNoMemory(fileName) : count;
+  return CatalogFinishLoad<RomEntry>(fileName);
 }
 
 // The layouts whose records name no patterns look at every file.

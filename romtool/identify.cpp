@@ -66,7 +66,7 @@ uint32_t IdentifyArchive(const std::string& path) {
 
 }  // namespace
 
-void IdentifyRomFile(std::string foundName, const char* directory, int,
+void IdentifyRomFile(std::string foundName, const char* directory, int flags,
                      FileResult* result) {
   char* extension = FindExtension(&foundName[0]);
   if (extension == nullptr) return;
@@ -74,6 +74,7 @@ void IdentifyRomFile(std::string foundName, const char* directory, int,
   result->crc = ExtensionMatches(extension, ".zip") != 0
                     ? IdentifyArchive(result->path)
                     : IdentifyPlainFile(result->path, extension);
+  if (result->crc == 0 || !(flags & RUN_DUMP)) return;
   // "%08x %s\n", written out: formatting costs more than a small file.
   static const char kDigits[] = "0123456789abcdef";
   result->dumpLine.resize(9);

@@ -9,8 +9,8 @@
 // Works out the CRC-32 of one found file into `result`: for a plain image,
 // of the bytes its extension's header normalizer selects; for a zip
 // archive (any extension that agrees with ".zip" over the shorter length),
-// that of the last member whose extension the pattern list accepts. The
-// dump line is "%08x %s\n" with the name, a plain file's extension
+// that of the last member whose extension the pattern list accepts. In
+// dump mode the dump line is "%08x %s\n" with the name, a plain file's extension
 // lowered. A name without an extension gives nothing. Any thread.
 void IdentifyRomFile(std::string foundName, const char* directory, int flags,
                      FileResult* result);

@@ -7,7 +7,9 @@
 #include <string>
 #include <type_traits>
 
+#include "core/catalog.h"
 #include "romtool/catalog_entries.h"
+#include "romtool/dat_reader.h"
 
 namespace {
 
@@ -163,9 +165,9 @@ int FeedPieces(XmlLoad* load, std::FILE* stream) {
 }
 
 uint32_t Outcome(const XmlLoad& load, int parsed, const std::string& fileName) {
-  if (parsed) return FinishCatalogLoad(fileName);
+  if (parsed) return CatalogFinishLoad<RomEntry>(fileName);
   if (load.outOfMemory || XML_GetErrorCode(load.parser) == XML_ERROR_NO_MEMORY) {
-    return RefuseCatalogForMemory(fileName);
+    return CatalogRefuseForMemory<RomEntry>(fileName);
   }
   unsigned long line = load.faultLine;
   if (line == 0) line = Line(load.parser);
@@ -176,7 +178,7 @@ uint32_t Outcome(const XmlLoad& load, int parsed, const std::string& fileName) {
 
 uint32_t LoadXmlCatalog(std::FILE* stream, const std::string& fileName) {
   OwnedParser parser(XML_ParserCreate(nullptr));
-  if (!parser) return RefuseCatalogForMemory(fileName);
+  if (!parser) return CatalogRefuseForMemory<RomEntry>(fileName);
   XmlLoad load;
   load.parser = parser.get();
   Prepare(&load);
