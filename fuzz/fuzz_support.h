@@ -16,13 +16,15 @@
   ((condition) ? (void)0 : (std::fprintf(stderr, "failed: %s\n", #condition), std::abort()))
 
 // Made on first use (in /dev/shm where it can be written), removed at exit.
+// Its name is new: a process that crashed leaves its folder behind, and a
+// later process may get the same number.
 inline const std::string& FuzzScratchDir() {
   // Never destroyed, so that it outlives the removal at exit.
   static const std::string* scratch = [] {
     namespace fs = std::filesystem;
     fs::path base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : fs::temp_directory_path();
-    std::string* made = new std::string((base / ("sorters-fuzz-" + std::to_string(getpid()))).string());
-    FUZZ_CHECK(fs::create_directories(*made));
+    std::string* made = new std::string((base / "sorters-fuzz-XXXXXX").string());
+    FUZZ_CHECK(mkdtemp(&(*made)[0]) != nullptr);
     std::atexit([] { fs::remove_all(FuzzScratchDir()); });
     return made;
   }();
