@@ -28,9 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::rewind(stream);
   uint32_t count = LoadCmpCatalog(stream, "fuzz.dat");
   std::fclose(stream);
-  size_t names = 0;
-  for (uint32_t i = 0; i < count; ++i) names += CatalogEntry<RomEntry>(i)->nameLength;
-  FUZZ_CHECK(count == CatalogSize<RomEntry>() && names <= size);
-  CatalogRelease<RomEntry>();
+  CheckLoadedCatalog<RomEntry>(count, size);
   return 0;
 }

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <string>
 
+#include "core/catalog.h"
+
 #define FUZZ_CHECK(condition) \
   ((condition) ? (void)0 : (std::fprintf(stderr, "failed: %s\n", #condition), std::abort()))
 
@@ -35,6 +37,18 @@ inline const std::string& FuzzScratchDir() {
 inline void WriteWholeFile(const std::string& path, const void* data, size_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   FUZZ_CHECK(out.write(static_cast<const char*>(data), std::streamsize(size)));
+}
+
+// Checks what a catalog load of `size` bytes of input gave: `count` is the
+// catalog's size, and the names kept add up to no more than the input
+// held, so that no text was made up (as entity expansion would). Then
+// empties the catalog.
+template <class Entry>
+void CheckLoadedCatalog(uint32_t count, size_t size) {
+  size_t names = 0;
+  for (uint32_t i = 0; i < count; ++i) names += CatalogEntry<Entry>(i)->nameLength;
+  FUZZ_CHECK(count == CatalogSize<Entry>() && names <= size);
+  CatalogRelease<Entry>();
 }
 
 #endif  // FUZZ_FUZZ_SUPPORT_H_
