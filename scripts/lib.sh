@@ -108,19 +108,52 @@ build_static_expat() {
   cmake --install "$tree/build" >/dev/null
 }
 
+# Whether this machine can execute 32-bit x86 programs. Some virtual
+# machines cannot, even with a kernel built for it: there any 32-bit
+# program fails with "Exec format error". The answer comes from running
+# the 32-bit wine loader (installed for the i686 tests anyway), else the
+# 32-bit dynamic loader, and is asked once per script.
+can_run_32bit() {
+  if [ -z "${SORTERS_RUNS_32BIT:-}" ]; then
+    SORTERS_RUNS_32BIT=no
+    local probe
+    for probe in /usr/lib/wine/wine /lib/ld-linux.so.2; do
+      if [ -e "$probe" ]; then
+        if "$probe" --version >/dev/null 2>&1; then SORTERS_RUNS_32BIT=yes; fi
+        break
+      fi
+    done
+  fi
+  [ "$SORTERS_RUNS_32BIT" = yes ]
+}
+
+# The one line a log shows where the i686 programs were built but could
+# not be run.
+say_no_32bit() {
+  echo "this machine cannot run 32-bit programs; the i686 tests were not run" >&2
+}
+
 # Sets up wine for console programs: one prefix for all builds, made once.
 # Console programs need no display, and the prefix needs neither Mono nor
-# Gecko.
+# Gecko. WINE names the program that starts a Windows program: Debian's
+# wrapper where 32-bit programs run; elsewhere the 64-bit loader itself,
+# since the wrapper picks the 32-bit loader whenever it is installed,
+# even where it cannot execute.
 prepare_wine() {
   export WINEPREFIX="${SORTERS_WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/sorters-wine}"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   unset DISPLAY WAYLAND_DISPLAY
+  WINE=wine
+  if ! can_run_32bit && [ -x /usr/lib/wine/wine64 ]; then
+    export WINELOADER=/usr/lib/wine/wine64
+    WINE="$WINELOADER"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the wine prefix $WINEPREFIX" >&2
     mkdir -p "$(dirname "$WINEPREFIX")"
     boot_log="$(mktemp)"
-    if ! wineboot -i >"$boot_log" 2>&1; then
+    if ! "$WINE" wineboot -i >"$boot_log" 2>&1; then
       cat "$boot_log" >&2
       exit 1
     fi
