@@ -2,8 +2,8 @@
 // their names in a pool beside them, and an index from CRC-32 to the first
 // entry that carries it. Each tool instantiates it over its own entry
 // type, which has the fields `taken` (a byte), `crc` (32 bits), `nameAt`
-// (32 bits) and `nameLength` (a byte), and the constant kNameWidth: the
-// most bytes of a name that the catalog keeps.
+// (32 bits) and `nameLength` (an unsigned integer), and the constant
+// kNameWidth: the most bytes of a name that the catalog keeps.
 //
 // Entries and names lie in blocks that never move, so a catalog costs
 // about what its entries and names take, however it grew; a catalog file
@@ -33,22 +33,39 @@ struct CatalogStore {
 template <class Entry>
 inline CatalogStore<Entry> g_catalog;
 
+// Keeps the `length` bytes of `text` in the catalog's pool, where entries
+// added later can name them, and stores their position in `*at`. Returns
+// 1 on success; 0 when the memory cannot be had.
+template <class Entry>
+int CatalogKeepText(const char* text, size_t length, uint32_t* at) {
+  char* kept = g_catalog<Entry>.names.Append(static_cast<uint32_t>(length), at);
+  if (kept == nullptr) return 0;
+  if (length > 0) std::memcpy(kept, text, length);
+  return 1;
+}
+
+// Copies `entry`, whose name the pool already keeps, to the end. Returns 1
+// on success; 0 when the memory cannot be had (nothing is added).
+template <class Entry>
+int CatalogAppendEntry(const Entry& entry) {
+  CatalogStore<Entry>& store = g_catalog<Entry>;
+  uint32_t position = 0;
+  Entry* slot = store.entries.Append(1, &position);
+  if (slot == nullptr) return 0;
+  *slot = entry;
+  ++store.size;
+  store.firstByCrc.Release();
+  return 1;
+}
+
 // Copies `entry` to the end with the first kNameWidth bytes of the
 // `length` bytes of `name` as its name. Returns 1 on success; 0 when the
 // memory cannot be had (nothing is added).
 template <class Entry>
 int CatalogAppend(Entry entry, const char* name, size_t length) {
-  CatalogStore<Entry>& store = g_catalog<Entry>;
-  entry.nameLength = static_cast<uint8_t>(std::min<size_t>(length, Entry::kNameWidth));
-  uint32_t position = 0;
-  char* kept = store.names.Append(entry.nameLength, &entry.nameAt);
-  Entry* slot = kept != nullptr ? store.entries.Append(1, &position) : nullptr;
-  if (slot == nullptr) return 0;
-  std::memcpy(kept, name, entry.nameLength);
-  *slot = entry;
-  ++store.size;
-  store.firstByCrc.Release();
-  return 1;
+  entry.nameLength = static_cast<decltype(entry.nameLength)>(std::min<size_t>(length, Entry::kNameWidth));
+  if (!CatalogKeepText<Entry>(name, entry.nameLength, &entry.nameAt)) return 0;
+  return CatalogAppendEntry(entry);
 }
 
 template <class Entry>
@@ -62,10 +79,16 @@ Entry* CatalogEntry(uint32_t position) {
   return g_catalog<Entry>.entries.At(position);
 }
 
+// The `length` bytes of the pool from `at`, as CatalogKeepText kept them.
+template <class Entry>
+std::string CatalogText(uint32_t at, size_t length) {
+  return length == 0 ? std::string() : std::string(g_catalog<Entry>.names.At(at), length);
+}
+
 // The name of an entry of the catalog.
 template <class Entry>
 std::string CatalogEntryName(const Entry& entry) {
-  return std::string(g_catalog<Entry>.names.At(entry.nameAt), entry.nameLength);
+  return CatalogText<Entry>(entry.nameAt, entry.nameLength);
 }
 
 // Indexes the entries by CRC-32, as a load does once it has read them all.

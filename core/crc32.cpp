@@ -117,6 +117,33 @@ uint32_t Crc32Compute(const unsigned char* data, uint32_t length,
   return ~Crc32KernelUpdate(g_active, r, data + offset, end - offset);
 }
 
+namespace {
+
+// The product of `a` and `b`, polynomials over GF(2) in the reflected bit
+// order of the checksum (x^0 in the top bit), reduced modulo its polynomial.
+uint32_t MultiplyModPolynomial(uint32_t a, uint32_t b) {
+  uint32_t product = 0;
+  for (uint32_t bit = 1u << 31; bit != 0; bit >>= 1) {
+    if (a & bit) product ^= b;
+    b = (b & 1u) != 0 ? (b >> 1) ^ 0xEDB88320u : b >> 1;
+  }
+  return product;
+}
+
+}  // namespace
+
+uint32_t Crc32Combine(uint32_t first, uint32_t second, uint64_t secondLength) {
+  // Appending n bytes multiplies the first register by x^(8n): square x^8
+  // for each bit of n and multiply in the powers whose bits are set.
+  uint32_t shift = 1u << 31;   // x^0
+  uint32_t power = 1u << 23;   // x^8, one byte
+  for (; secondLength != 0; secondLength >>= 1) {
+    if (secondLength & 1u) shift = MultiplyModPolynomial(power, shift);
+    power = MultiplyModPolynomial(power, power);
+  }
+  return MultiplyModPolynomial(shift, first) ^ second;
+}
+
 int Crc32KernelCount() { return kTableKernels + g_processorCount; }
 
 const char* Crc32KernelName(int kernel) {

@@ -88,7 +88,7 @@ void WritePlannedMove(const std::string& source, std::string target,
 // PlaceFile, planning the move instead of making it with `preview`.
 int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
                     const char* newName, bool numbered, std::string* failure,
-                    bool preview) {
+                    bool preview, bool addExtension = true) {
   const char separator = PlatformSeparator();
   std::string target = sourcePath;
   size_t nameStart = sourcePath.rfind(separator);
@@ -109,7 +109,7 @@ int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
     target.append(newName);
   }
   std::string extension = ExtensionOfLastComponent(sourcePath);
-  if (ExtensionOfLastComponent(target) != extension) target.append(extension);
+  if (addExtension && ExtensionOfLastComponent(target) != extension) target.append(extension);
   if (!PathFits(target)) return -1;
   bool moved = false;
   int result = MoveWithRetries(sourcePath, &target, numbered, preview, &moved);
@@ -123,6 +123,8 @@ int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
 int FileNameIsSafe(const std::string& name) {
   // ".", ".." and "" would also give hidden files that no walk finds.
   if (name.empty() || name == "." || name == "..") return 0;
+  const size_t kMostNameBytes = 255;
+  if (name.size() > kMostNameBytes) return 0;
   if (name.find_first_of(PlatformPathCharacters()) != std::string::npos) return 0;
   if (HasControlCharacter(name)) return 0;
   return PlatformNameIsReserved(name.c_str()) ? 0 : 1;
@@ -152,7 +154,7 @@ bool PlacementPlannedAway(const std::string& sourcePath) {
 }
 
 void PlaceCatalogMatch(const std::string& sourcePath, unsigned char* taken,
-                       const std::string& name, bool preview) {
+                       const std::string& name, bool preview, bool addExtension) {
   if (!FileNameIsSafe(name)) {
     std::fprintf(stderr, "Err: Refused unsafe catalog name \"%s\" for %s\n",
                  Printable(name).c_str(), Printable(sourcePath).c_str());
@@ -162,12 +164,12 @@ void PlaceCatalogMatch(const std::string& sourcePath, unsigned char* taken,
     *taken = 1;
     const char* folder = KeptSystemName();
     if (PlaceOrPlanFile(sourcePath, folder != nullptr ? folder : "ren",
-                        name.c_str(), false, nullptr, preview) == 0) {
+                        name.c_str(), false, nullptr, preview, addExtension) == 0) {
       return;
     }
   }
   std::string failure;
-  PlaceOrPlanFile(sourcePath, "dupes", name.c_str(), true, &failure, preview);
+  PlaceOrPlanFile(sourcePath, "dupes", name.c_str(), true, &failure, preview, addExtension);
   if (!failure.empty()) {
     std::fprintf(stderr, "\nErr: Unable to move %s: %s\n",
                  Printable(sourcePath).c_str(), failure.c_str());

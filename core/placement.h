@@ -14,8 +14,10 @@
 // Returns 1 when `name`, taken from a catalog or the command line, may be
 // used as the name of a file or folder in the current one: it is not
 // empty, "." or "..", holds no path character (which would lead out of
-// the folder) and no control character, and the platform does not reserve
-// it. Returns 0 otherwise.
+// the folder) and no control character, is no longer than a file system
+// allows one name (255 bytes: a longer one would have to be cut, and cut
+// names of different games could meet), and the platform does not
+// reserve it. Returns 0 otherwise.
 int FileNameIsSafe(const std::string& name);
 
 // Returns 1 when `directory` followed by `folderName` exists (as anything)
@@ -47,22 +49,30 @@ int PlaceFile(const std::string& sourcePath, const char* folderName,
 // succeed, judged against the files there and the moves planned before,
 // is planned instead and written to standard output as
 // "<name of the file> -> <folder>/<new name>\n", always with "/".
+//
+// With `addExtension`, the file's extension is added to `name` unless the
+// name already ends with exactly that extension; without it, `name` is
+// the whole new name.
 void PlaceCatalogMatch(const std::string& sourcePath, unsigned char* taken,
-                       const std::string& name, bool preview = false);
+                       const std::string& name, bool preview = false,
+                       bool addExtension = true);
 
 // Whether a preview planned to move the file `sourcePath` away, so that a
 // later walk of the same run would no longer find it.
 bool PlacementPlannedAway(const std::string& sourcePath);
 
-// Looks `crc` up in the catalog of `Entry` and places the file
-// `sourcePath` by the first entry that lists it (planning only, with
-// RUN_PREVIEW in `flags`); does nothing without one.
+// Looks the CRC-32s of `result` up in the catalog of `Entry`, in order,
+// and places the file by the first entry that lists one of them (planning
+// only, with RUN_PREVIEW in `flags`); does nothing without one.
 template <class Entry>
-void PlaceIdentifiedFile(const std::string& sourcePath, uint32_t crc, int flags) {
-  Entry* entry = CatalogFindByCrc<Entry>(crc);
-  if (entry == nullptr) return;
-  PlaceCatalogMatch(sourcePath, &entry->taken, CatalogEntryName(*entry),
-                    (flags & RUN_PREVIEW) != 0);
+void PlaceIdentifiedFile(const FileResult& result, int flags) {
+  for (int i = 0; i < result.lookups.count; ++i) {
+    Entry* entry = CatalogFindByCrc<Entry>(result.lookups.crc[i]);
+    if (entry == nullptr) continue;
+    PlaceCatalogMatch(result.path, &entry->taken, CatalogEntryName(*entry),
+                      (flags & RUN_PREVIEW) != 0);
+    return;
+  }
 }
 
 #endif  // CORE_PLACEMENT_H_

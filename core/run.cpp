@@ -141,11 +141,11 @@ void Identify(const ToolConfig& tool, const std::string& name,
 // then its dump line or its placement.
 void Finish(const ToolConfig& tool, int flags, FileResult* result) {
   WriteMessages(result->messages);
-  if (result->crc == 0) return;
   if (flags & RUN_DUMP) {
-    std::fputs(result->dumpLine.c_str(), stdout);
+    if (result->crc != 0) std::fputs(result->dumpLine.c_str(), stdout);
   } else if (flags & RUN_RENAME) {
-    tool.placeFile(result->path, result->crc, flags);
+    if (result->lookups.count == 0) AddCrcLookup(&result->lookups, result->crc);
+    if (result->lookups.count > 0) tool.placeFile(*result, flags);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/output.h"
+#include "core/file_result.h"
 
 // Bits of the run flags, passed unchanged to every per-file call.
 enum RunFlag {
@@ -16,15 +16,6 @@ enum RunFlag {
   RUN_SYSTEM = 0x8,  // the command line names a system (catalog)
   RUN_PREVIEW = 0x10,  // "-n": rename mode plans its moves, makes none
   RUN_MISSING = 0x20,  // "-m": rename mode lists the entries not found
-};
-
-// What identifying one file gives. The thread that runs the program then
-// writes its messages, and its dump line or places the file.
-struct FileResult {
-  MessageLog messages;   // what reading the file said, in order
-  std::string path;      // the file's whole path
-  uint32_t crc = 0;      // 0: nothing to list or place
-  std::string dumpLine;  // the line of the file, in dump mode only
 };
 
 // A tool's per-file function: identifies the file `foundName` (the bare
@@ -46,7 +37,7 @@ struct ToolConfig {
   void (*clearCatalog)();  // empties the loaded catalog at the run's end
   PerFileFunction perFile;
   // Places an identified file by the catalog (rename mode).
-  void (*placeFile)(const std::string& path, uint32_t crc, int flags);
+  void (*placeFile)(const FileResult& result, int flags);
   // Writes the entries that no file took to standard output as a catalog
   // of the tool's layout; returns how many entries a file took, and their
   // total number in `total`.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include "core/catalog.h"
@@ -45,8 +46,14 @@ inline void WriteWholeFile(const std::string& path, const void* data, size_t siz
 // empties the catalog.
 template <class Entry>
 void CheckLoadedCatalog(uint32_t count, size_t size) {
+  // Entries may share a kept name (a rom named after its game): count each
+  // kept name once.
+  std::map<uint32_t, size_t> kept;
+  for (uint32_t i = 0; i < count; ++i) {
+    kept[CatalogEntry<Entry>(i)->nameAt] = CatalogEntry<Entry>(i)->nameLength;
+  }
   size_t names = 0;
-  for (uint32_t i = 0; i < count; ++i) names += CatalogEntry<Entry>(i)->nameLength;
+  for (const auto& name : kept) names += name.second;
   FUZZ_CHECK(count == CatalogSize<Entry>() && names <= size);
   CatalogRelease<Entry>();
 }

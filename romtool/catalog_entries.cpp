@@ -1,5 +1,6 @@
 #include "romtool/catalog_entries.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/catalog.h"
@@ -30,17 +31,62 @@ int ParseCatalogCrc(const char* text, size_t length, uint32_t* crc) {
   return 1;
 }
 
-int AppendCatalogRom(const std::string& utf8Name, uint32_t crc) {
+void StartCatalogGame(CatalogGame* game, const std::string& utf8Name) {
+  game->utf8Name = utf8Name;
+  game->kept = game->spelled = false;
+  game->length = 0;
+}
+
+namespace {
+
+// Keeps the game's name in the pool at its first rom. Returns 1; 0 when
+// the memory runs out.
+int KeepGameName(CatalogGame* game) {
+  if (game->kept) return 1;
   std::string name;
-  if (!PlatformNameFromUtf8(utf8Name, &name)) {
-    // Like an unsafe name: the files it would take stay where they are.
-    std::fprintf(stderr, "Err: Refused catalog name \"%s\" that this system cannot spell\n",
-                 Printable(utf8Name).c_str());
-    return 1;
-  }
+  game->spelled = PlatformNameFromUtf8(game->utf8Name, &name) != 0;
+  if (!game->spelled) name.clear();
+  game->length = static_cast<uint16_t>(std::min(name.size(), RomEntry::kNameWidth));
+  if (!CatalogKeepText<RomEntry>(name.data(), game->length, &game->at)) return 0;
+  game->kept = true;
+  return 1;
+}
+
+// Like an unsafe name: the files it would take stay where they are.
+int RefuseUnspelledName(const std::string& utf8Name) {
+  std::fprintf(stderr, "Err: Refused catalog name \"%s\" that this system cannot spell\n",
+               Printable(utf8Name).c_str());
+  return 1;
+}
+
+}  // namespace
+
+int AppendCatalogRom(CatalogGame* game, const std::string& utf8Name, uint32_t crc) {
+  if (!KeepGameName(game)) return 0;
   RomEntry entry = {};
   entry.crc = crc;
-  return CatalogAppend(entry, name.data(), name.size());
+  entry.asCatalogued = 1;
+  entry.gameAt = game->at;
+  entry.gameLength = game->length;
+  if (utf8Name.empty()) {
+    if (!game->spelled) return RefuseUnspelledName(game->utf8Name);
+    entry.nameAt = game->at;
+    entry.nameLength = game->length;
+    return CatalogAppendEntry(entry);
+  }
+  std::string name;
+  if (!PlatformNameFromUtf8(utf8Name, &name)) return RefuseUnspelledName(utf8Name);
+  entry.nameLength = static_cast<uint16_t>(std::min(name.size(), RomEntry::kNameWidth));
+  if (!CatalogKeepText<RomEntry>(name.data(), entry.nameLength, &entry.nameAt)) return 0;
+  return CatalogAppendEntry(entry);
+}
+
+uint32_t ReportEmptyCatalog(const std::string& fileName, int shape) {
+  const char* why = "lists no rom with a CRC-32";
+  if (shape == EMPTY_SOFTWARE_LIST) why = "is a software list, which Tessary does not sort by";
+  if (shape == EMPTY_ROMS_IN_FOLDERS) why = "keeps its roms in folders, which Tessary does not sort by";
+  std::fprintf(stderr, "\nErr: Catalog %s %s\n", Printable(fileName).c_str(), why);
+  return 0;
 }
 
 uint32_t RefuseMalformedCatalog(const std::string& fileName, unsigned long line) {

@@ -1,6 +1,7 @@
 #include "romtool/cmp_catalog.h"
 
 #include <new>
+#include <vector>
 
 #include "core/catalog.h"
 #include "romtool/catalog_entries.h"
@@ -14,8 +15,8 @@ const int kMaxDepth = 16;
 
 // What the pairs of a block mean.
 enum BlockRole { kTopBlock, kGameBlock, kRomBlock, kOtherBlock };
-// The keys of a rom group that make its entry.
-enum RomField { kNoField, kNameField, kCrcField, kStatusField };
+// The keys of a rom group that make its entry, and the game's name.
+enum RomField { kNoField, kNameField, kCrcField, kStatusField, kGameNameField };
 
 // The fields of the rom group being read.
 struct RomFields {
@@ -24,9 +25,19 @@ struct RomFields {
   unsigned long crcLine = 0;
 };
 
+// A rom of the game being read, kept until the game's end, where its
+// name (which may follow the roms) is known.
+struct PendingRom {
+  std::string name;
+  uint32_t crc;
+};
+
 struct CmpLoad {
   CmpTokenizer tokens;
   RomFields rom;
+  std::string gameName;
+  std::vector<PendingRom> gameRoms;
+  CatalogGame game;
   unsigned long faultLine = 0;  // set for a fault found after its line
   bool outOfMemory = false;
 };
@@ -47,11 +58,19 @@ int Peek(CmpTokenizer* t) {
   return t->piece[t->at];
 }
 
-// Takes white space, counting lines. Returns the next byte, not taken.
+// Takes white space, counting lines, and lines that start with "#"
+// (comments). Returns the next byte, not taken.
 int SkipSpace(CmpTokenizer* t) {
   int c;
-  while ((c = Peek(t)) >= 0 && IsSpace(c)) {
-    if (c == '\n') ++t->line;
+  while ((c = Peek(t)) >= 0 && (IsSpace(c) || (c == '#' && t->atLineStart))) {
+    if (c == '#') {
+      while ((c = Peek(t)) >= 0 && c != '\n') ++t->at;
+      continue;
+    }
+    if (c == '\n') {
+      ++t->line;
+      t->atLineStart = true;
+    }
     ++t->at;
   }
   return c;
@@ -88,40 +107,61 @@ int ReadQuoted(CmpTokenizer* t) {
 
 int RoleOf(int parent, const std::string& key) {
   if (parent == kTopBlock) {
-    return key == "game" || key == "resource" || key == "machine" ? kGameBlock : kOtherBlock;
+    return key == "game" || key == "resource" || key == "machine" || key == "set" ? kGameBlock
+                                                                                  : kOtherBlock;
   }
   return parent == kGameBlock && key == "rom" ? kRomBlock : kOtherBlock;
 }
 
 int FieldOf(int role, const std::string& key) {
+  if (role == kGameBlock) return key == "name" ? kGameNameField : kNoField;
   if (role != kRomBlock) return kNoField;
   if (key == "name") return kNameField;
   if (key == "crc") return kCrcField;
-  return key == "status" ? kStatusField : kNoField;
+  // Older catalogs write "flags nodump" where newer ones write "status".
+  return key == "status" || key == "flags" ? kStatusField : kNoField;
 }
 
-void NoteField(RomFields* rom, int field, const CmpTokenizer& t) {
+void NoteField(CmpLoad* load, int field, const CmpTokenizer& t) {
+  RomFields* rom = &load->rom;
+  if (field == kGameNameField) load->gameName = t.text;
   if (field == kNameField) rom->name = t.text;
   if (field == kStatusField) rom->noDump = t.text == "nodump";
-  if (field == kCrcField) {
+  // "-" stands for a hash the catalog does not know.
+  if (field == kCrcField && t.text != "-") {
     rom->crc = t.text;
     rom->hasCrc = true;
     rom->crcLine = t.line;
   }
 }
 
-// The entry of the rom group just closed. Returns 1; 0 at a fault.
-int EmitRom(CmpLoad* load) {
+// Keeps the rom group just closed for its game's end. Returns 1; 0 at a
+// fault.
+int KeepRom(CmpLoad* load) {
   const RomFields& rom = load->rom;
   if (!rom.hasCrc || rom.noDump) return 1;
+  // Some catalogs write the CRC-32 as a C constant.
+  size_t skip = rom.crc.size() > 2 && rom.crc[0] == '0' && (rom.crc[1] | 0x20) == 'x' ? 2 : 0;
   uint32_t crc = 0;
-  if (!ParseCatalogCrc(rom.crc.data(), rom.crc.size(), &crc)) {
+  if (!ParseCatalogCrc(rom.crc.data() + skip, rom.crc.size() - skip, &crc)) {
     load->faultLine = rom.crcLine;
     return 0;
   }
-  if (AppendCatalogRom(rom.name, crc)) return 1;
-  load->outOfMemory = true;
-  return 0;
+  load->gameRoms.push_back(PendingRom{rom.name, crc});
+  return 1;
+}
+
+// The entries of the game block just closed. Returns 1; 0 when the memory
+// runs out.
+int EmitGame(CmpLoad* load) {
+  StartCatalogGame(&load->game, load->gameName);
+  for (const PendingRom& rom : load->gameRoms) {
+    if (!AppendCatalogRom(&load->game, rom.name, rom.crc)) {
+      load->outOfMemory = true;
+      return 0;
+    }
+  }
+  return 1;
 }
 
 int ReadBlock(CmpLoad* load, int role, int depth);
@@ -132,9 +172,13 @@ int ReadSubBlock(CmpLoad* load, int role, int depth) {
   if (role == kRomBlock) {
     load->rom.name.clear();  // the strings keep their memory for the next
     load->rom.hasCrc = load->rom.noDump = false;
+  } else if (role == kGameBlock) {
+    load->gameName.clear();
+    load->gameRoms.clear();
   }
   if (!ReadBlock(load, role, depth)) return 0;
-  return role == kRomBlock ? EmitRom(load) : 1;
+  if (role == kRomBlock) return KeepRom(load);
+  return role == kGameBlock ? EmitGame(load) : 1;
 }
 
 // The pairs of a block up to its ")", or of the file up to its end (depth
@@ -152,7 +196,7 @@ int ReadBlock(CmpLoad* load, int role, int depth) {
     } else if (kind != CMP_TEXT || depth == 0) {
       return 0;
     } else {
-      NoteField(&load->rom, field, *t);
+      NoteField(load, field, *t);
     }
   }
 }
@@ -164,6 +208,7 @@ int CmpStart(CmpTokenizer* tokenizer, std::FILE* stream) {
   if (!tokenizer->piece) return 0;
   tokenizer->stream = stream;
   tokenizer->line = 1;
+  tokenizer->atLineStart = true;
   tokenizer->text.clear();
   Refill(tokenizer);
   const unsigned char* p = tokenizer->piece.get();
@@ -176,6 +221,7 @@ int CmpNextToken(CmpTokenizer* tokenizer) {
   tokenizer->text.clear();
   if (c < 0) return CMP_END;
   ++tokenizer->at;
+  tokenizer->atLineStart = false;
   if (c == '(') return CMP_OPEN;
   if (c == ')') return CMP_CLOSE;
   if (c == '"') return ReadQuoted(tokenizer);
@@ -187,7 +233,10 @@ uint32_t LoadCmpCatalog(std::FILE* stream, const std::string& fileName) {
   if (!load || !CmpStart(&load->tokens, stream)) {
     return CatalogRefuseForMemory<RomEntry>(fileName);
   }
-  if (ReadBlock(load.get(), kTopBlock, 0)) return CatalogFinishLoad<RomEntry>(fileName);
+  if (ReadBlock(load.get(), kTopBlock, 0)) {
+    if (CatalogSize<RomEntry>() == 0) return ReportEmptyCatalog(fileName, EMPTY_NO_CRC);
+    return CatalogFinishLoad<RomEntry>(fileName);
+  }
   if (load->outOfMemory) return CatalogRefuseForMemory<RomEntry>(fileName);
   unsigned long line = load->faultLine != 0 ? load->faultLine : load->tokens.line;
   return RefuseMalformedCatalog(fileName, line);

@@ -1,8 +1,9 @@
-// The .dat catalog in ClrMamePro's text layout: a "clrmamepro ( ... )"
-// block, then blocks "game ( ... )" (or "resource", "machine") that hold
-// groups "rom ( name ... size ... crc ... )". Inside a block, keys and
-// values alternate; a value is a word or a "quoted" text, or a block of
-// its own. Read with a tokenizer of our own, in pieces of 64 KiB, with
+// The .dat catalog in ClrMamePro's text layout: blocks such as
+// "clrmamepro ( ... )", "emulator ( ... )", and "game ( ... )" (or
+// "resource", "machine", "set") that hold groups "rom ( name ... size ...
+// crc ... )". Inside a block, keys and values alternate; a value is a word
+// or a "quoted" text, or a block of its own. Lines that start with "#" are
+// comments. Read with a tokenizer of our own, in pieces of 64 KiB, with
 // bounds on the length of a token and the nesting of blocks.
 #ifndef ROMTOOL_CMP_CATALOG_H_
 #define ROMTOOL_CMP_CATALOG_H_
@@ -29,6 +30,7 @@ struct CmpTokenizer {
   std::unique_ptr<unsigned char[]> piece;
   size_t at = 0, end = 0;  // what of `piece` is still to be read
   unsigned long line = 1;  // the line of the last byte read
+  bool atLineStart = true; // nothing but white space read on this line
   std::string text;
 };
 
@@ -46,13 +48,15 @@ int CmpNextToken(CmpTokenizer* tokenizer);
 
 // Reads the ClrMamePro catalog `stream` (at its start, opened in binary
 // mode) named `fileName`. Appends to the catalog of RomEntry one entry per
-// rom group of a game that has a "crc" and no "status nodump", in the
-// order written, and builds the index; everything else gives nothing.
+// rom group of a game that has a "crc" (1 to 8 hex digits, or "0x" and
+// them; "-" is none) and neither "status nodump" nor "flags nodump", in
+// the order written, named as the group names it, or after its game when
+// it has no name; then builds the index. Everything else gives nothing.
 // Returns the number of entries; 0, with the catalog empty, after a
 // message when the file is not well-formed (a token fault, a block not
 // closed or closed twice, a key without a value, blocks nested more than
-// 16 deep, a "crc" that is not 1 to 8 hex digits), or when the memory
-// runs out.
+// 16 deep, a "crc" of anything else), when it lists no rom with a CRC-32,
+// or when the memory runs out.
 uint32_t LoadCmpCatalog(std::FILE* stream, const std::string& fileName);
 
 #endif  // ROMTOOL_CMP_CATALOG_H_

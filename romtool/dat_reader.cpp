@@ -1,5 +1,6 @@
 #include "romtool/dat_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "core/catalog.h"
 #include "core/file_load.h"
 #include "core/patterns.h"
+#include "core/placement.h"
 #include "core/platform.h"
 #include "core/run.h"
 #include "core/text.h"
@@ -61,7 +63,8 @@ uint32_t ReadRecords(std::FILE* stream, char* line, const std::string& fileName)
     RomEntry entry = {};
     const char* name = nullptr;
     if (!ParseRecord(line, &entry, &name)) continue;
-    if (!CatalogAppend(entry, name, std::strlen(name))) {
+    size_t length = std::min(std::strlen(name), RomEntry::kLineNameWidth);
+    if (!CatalogAppend(entry, name, length)) {
       return CatalogRefuseForMemory<RomEntry>(fileName);
     }
   }
@@ -109,19 +112,48 @@ int FirstSignificantByte(std::FILE* stream, bool atStart) {
   return c;
 }
 
+bool IsWordByte(int c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Whether the stream, past the first letter `c` of a word, holds the rest
+// of the word and then "(": how a ClrMamePro file starts, with whichever
+// block. The line layouts never start so: a pattern line starts with a
+// wildcard or a name, and holds no parenthesis after its first word.
+bool StartsWithBlock(std::FILE* stream, int c) {
+  if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+  while (IsWordByte(c)) c = std::getc(stream);
+  while (c == ' ' || c == '\t' || c == '\r' || c == '\n') c = std::getc(stream);
+  return c == '(';
+}
+
+// The first significant byte, past lines that start with "#" (the
+// comments of ClrMamePro files), or EOF. Sets `comments` when it passed
+// any.
+int FirstByteAfterComments(std::FILE* stream, bool* comments) {
+  int c = FirstSignificantByte(stream, true);
+  while (c == '#') {
+    *comments = true;
+    while (c != EOF && c != '\n') c = std::getc(stream);
+    c = FirstSignificantByte(stream, false);
+  }
+  return c;
+}
+
 // The layout of the catalog open in `stream` by its first significant
-// bytes: "<?xml" or "<datafile", or "clrmamepro" before a "(". Leaves the
-// stream at its start again.
+// bytes: "<?xml" or "<datafile", or a word before a "(". Leaves the stream
+// at its start again.
 int SniffLayout(std::FILE* stream) {
   int layout = kLineLayout;
-  int c = FirstSignificantByte(stream, true);
-  if (c == '<') {
+  bool comments = false;
+  int c = FirstByteAfterComments(stream, &comments);
+  if (c == '<' && !comments) {
     c = std::getc(stream);
     if ((c == '?' && Follows(stream, "xml")) || (c == 'd' && Follows(stream, "atafile"))) {
       layout = kXmlLayout;
     }
-  } else if (c == 'c' && Follows(stream, "lrmamepro")) {
-    if (FirstSignificantByte(stream, false) == '(') layout = kClrMameProLayout;
+  } else if (StartsWithBlock(stream, c)) {
+    layout = kClrMameProLayout;
   }
   std::rewind(stream);
   return layout;
@@ -154,4 +186,34 @@ uint32_t WriteMissingRoms(const char*, uint32_t* total) {
   return CatalogForEachMissing<RomEntry>([](const RomEntry& entry) {
     std::printf("%08x %s\n", entry.crc, CatalogEntryName(entry).c_str());
   });
+}
+
+namespace {
+
+// The extension of the archive at `path`: the text from the last "." of
+// its name, or "" without one.
+std::string ArchiveExtension(const std::string& path) {
+  size_t nameStart = path.rfind(PlatformSeparator());
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart)) return "";
+  return path.substr(dot);
+}
+
+}  // namespace
+
+void PlaceRomFile(const FileResult& result, int flags) {
+  bool preview = (flags & RUN_PREVIEW) != 0;
+  for (int i = 0; i < result.lookups.count; ++i) {
+    RomEntry* entry = CatalogFindByCrc<RomEntry>(result.lookups.crc[i]);
+    if (entry == nullptr) continue;
+    std::string name = CatalogEntryName(*entry);
+    if (!entry->asCatalogued) return PlaceCatalogMatch(result.path, &entry->taken, name, preview);
+    if (result.archive) {
+      // An archive holds a game: it takes the game's name (its rom's where
+      // the game has none that this system can spell).
+      std::string game = CatalogText<RomEntry>(entry->gameAt, entry->gameLength);
+      name = (game.empty() ? name : game) + ArchiveExtension(result.path);
+    }
+    return PlaceCatalogMatch(result.path, &entry->taken, name, preview, false);
+  }
 }

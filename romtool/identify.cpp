@@ -17,50 +17,93 @@
 
 namespace {
 
-// The CRC-32 of the range that the normalizer of `type` selects.
-uint32_t ChecksumImage(unsigned char* image, uint32_t length, int type) {
+// The CRC-32 of the `count` bytes from `start` of `image`, `length` bytes
+// whose CRC-32 is `whole`; 0 for a range that is empty or does not fit. A
+// range that runs to the end is worked out from the checksum of the bytes
+// before it, without another pass over the rest.
+uint32_t RangeChecksum(const unsigned char* image, uint32_t length, uint32_t start,
+                       uint32_t count, uint32_t whole) {
+  if (count == 0 || count > length || start > length - count) return 0;
+  if (start + count < length) return Crc32Compute(image, count, start, 0);
+  return Crc32Combine(Crc32Compute(image, start, 0, 0), whole, count);
+}
+
+// The CRC-32s that rename mode looks an image up by, added to `lookups`
+// in order: of the whole content, of the range the normalizer of `type`
+// selects, and of what follows a header found by the content. Returns the
+// normalizer's, the one a dump lists.
+uint32_t ChecksumForLookups(unsigned char* image, uint32_t length, int type,
+                            CrcLookups* lookups) {
+  const uint32_t whole = Crc32Compute(image, length, 0, 0);
+  uint32_t start = length;
+  uint32_t count = kHeaderNormalizers[type](image, &start);
+  // The Genesis normalizer rearranges the image in place: its range is
+  // checksummed anew, and what it holds is no longer the file's content.
+  const bool rearranged = type == ROMTYPE_SMD && count != 0;
+  uint32_t normalized = rearranged ? Crc32Compute(image, count, start, 0)
+                                   : RangeChecksum(image, length, start, count, whole);
+  AddCrcLookup(lookups, whole);
+  AddCrcLookup(lookups, normalized);
+  if (!rearranged) {
+    uint32_t restStart = length;
+    uint32_t rest = FindHeaderByContent(image, &restStart);
+    AddCrcLookup(lookups, RangeChecksum(image, length, restStart, rest, whole));
+  }
+  return normalized;
+}
+
+// The CRC-32 of the range that the normalizer of `type` selects; in rename
+// mode (with `lookups`) also what to look the image up by.
+uint32_t ChecksumImage(unsigned char* image, uint32_t length, int type,
+                       CrcLookups* lookups) {
+  if (lookups != nullptr) return ChecksumForLookups(image, length, type, lookups);
   uint32_t start = length;
   uint32_t count = kHeaderNormalizers[type](image, &start);
   return Crc32Compute(image, count, start, 0);
 }
 
-uint32_t IdentifyPlainFile(const std::string& path, char* extension) {
+uint32_t IdentifyPlainFile(const std::string& path, char* extension, CrcLookups* lookups) {
   if (!PatternListAccepts(extension)) return 0;
   int type = RomTypeFromExtension(extension);
   FileBuffer* buffer = ReusableFileBuffer();
   uint32_t length = 0;
   if (!LoadFile(path, buffer, &length)) return 0;
-  return ChecksumImage(buffer->bytes.get(), length, type);
+  return ChecksumImage(buffer->bytes.get(), length, type, lookups);
 }
 
 // A member that could not be read gives 0: its checksum is unknown, and a
 // checksum is never computed over bytes that were not read.
 uint32_t ChecksumMember(ZipArchive* archive, const ZipEntry* entry, int type,
-                        FileBuffer* buffer) {
+                        FileBuffer* buffer, CrcLookups* lookups) {
   int result = ZipReadEntry(archive, entry, buffer);
   if (result == -4) {
     Say(stderr, "\nErr: Unable to read file %s\n",
                  Printable(archive->archiveName).c_str());
   }
   if (result != 0) return 0;
-  return ChecksumImage(buffer->bytes.get(), entry->uncompressedSize, type);
+  return ChecksumImage(buffer->bytes.get(), entry->uncompressedSize, type, lookups);
 }
 
-// The last accepted member decides. Members that need no normalizer are
-// identified by the CRC-32 the directory records, without reading them.
-uint32_t IdentifyArchive(const std::string& path) {
+// The last accepted member decides, with what to look it up by in rename
+// mode (with `lookups`). Members that need no normalizer are identified by
+// the CRC-32 the directory records, without reading them.
+uint32_t IdentifyArchive(const std::string& path, CrcLookups* lookups) {
   ZipArchive* archive = ZipOpen(path.c_str());
   if (archive == nullptr) return 0;
   uint32_t crc = 0;
+  CrcLookups member;
   while (ZipEntry* entry = ZipNextEntry(archive)) {
     char* extension = FindExtension(&entry->fileName[0]);
     if (extension == nullptr || !PatternListAccepts(extension)) continue;
     int type = RomTypeFromExtension(extension);
+    member = CrcLookups();
     crc = type == ROMTYPE_PLAIN ? entry->crc32
-                                : ChecksumMember(archive, entry, type,
-                                                 ReusableFileBuffer());
+                                : ChecksumMember(archive, entry, type, ReusableFileBuffer(),
+                                                 lookups != nullptr ? &member : nullptr);
+    if (type == ROMTYPE_PLAIN) AddCrcLookup(&member, crc);
   }
   ZipClose(archive);
+  if (lookups != nullptr) *lookups = member;
   return crc;
 }
 
@@ -71,9 +114,10 @@ void IdentifyRomFile(std::string foundName, const char* directory, int flags,
   char* extension = FindExtension(&foundName[0]);
   if (extension == nullptr) return;
   if (!BuildPath(directory, foundName.c_str(), &result->path)) return;
-  result->crc = ExtensionMatches(extension, ".zip") != 0
-                    ? IdentifyArchive(result->path)
-                    : IdentifyPlainFile(result->path, extension);
+  CrcLookups* lookups = (flags & RUN_RENAME) != 0 ? &result->lookups : nullptr;
+  result->archive = ExtensionMatches(extension, ".zip") != 0;
+  result->crc = result->archive ? IdentifyArchive(result->path, lookups)
+                                : IdentifyPlainFile(result->path, extension, lookups);
   if (result->crc == 0 || !(flags & RUN_DUMP)) return;
   // "%08x %s\n", written out: formatting costs more than a small file.
   static const char kDigits[] = "0123456789abcdef";

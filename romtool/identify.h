@@ -11,7 +11,12 @@
 // archive (any extension that agrees with ".zip" over the shorter length),
 // that of the last member whose extension the pattern list accepts. In
 // dump mode the dump line is "%08x %s\n" with the name, a plain file's extension
-// lowered. A name without an extension gives nothing. Any thread.
+// lowered. In rename mode `result->lookups` holds the CRC-32s to look the
+// image up by: of its whole content, of what the normalizer selects, and
+// of what follows a header found by its content (FindHeaderByContent);
+// a member that needs no normalizer is looked up by the CRC-32 the
+// archive records, without reading it. A name without an extension gives
+// nothing. Any thread.
 void IdentifyRomFile(std::string foundName, const char* directory, int flags,
                      FileResult* result);
 

@@ -94,6 +94,29 @@ int RomTypeFromExtension(char* extension) {
   return ROMTYPE_PLAIN;
 }
 
+uint32_t FindHeaderByContent(const unsigned char* image, uint32_t* lengthInOut) {
+  struct Mark {
+    uint32_t offset;
+    const char* text;
+    uint32_t header;
+  };
+  static const Mark kMarks[] = {
+      {0, "NES\x1A", 16}, {0, "LYNX", 64}, {1, "ATARI7800", 128}};
+  const uint32_t total = *lengthInOut;
+  uint32_t header = total % 1024 == 512 ? 512 : 0;
+  for (const Mark& mark : kMarks) {
+    // The header must be there whole, and something after it.
+    if (total > mark.header &&
+        std::memcmp(image + mark.offset, mark.text, std::strlen(mark.text)) == 0) {
+      header = mark.header;
+      break;
+    }
+  }
+  if (header == 0) return 0;
+  *lengthInOut = header;
+  return total - header;
+}
+
 bool DeinterleaveSmd(unsigned char* image, uint32_t length) {
   if (length < 10 || image[1] != 0x03 || image[8] != 0xAA ||
       image[9] != 0xBB) {

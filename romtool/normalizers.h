@@ -31,6 +31,15 @@ typedef uint32_t (*HeaderNormalizer)(unsigned char* image,
 // The normalizer of each RomType, indexed 0 to 7.
 extern const HeaderNormalizer kHeaderNormalizers[8];
 
+// Finds a header by what the image holds, whatever its extension says:
+// the iNES mark "NES\x1A" (16 bytes), the Lynx mark "LYNX" (64 bytes), the
+// 7800 mark "ATARI7800" at offset 1 (128 bytes), or else a length 512
+// bytes above a whole number of KiB (a copier's 512-byte header). As a
+// HeaderNormalizer: returns the number of bytes after the header, to the
+// end of the image, and leaves where they start in `*lengthInOut`; returns
+// 0, leaving `*lengthInOut` as it was, where no header is found.
+uint32_t FindHeaderByContent(const unsigned char* image, uint32_t* lengthInOut);
+
 // Converts an interleaved Genesis image in place when it carries the
 // copier signature (byte 1 = 0x03, byte 8 = 0xAA, byte 9 = 0xBB) and holds
 // every 16 KiB block that byte 0 counts. Returns true when converted;

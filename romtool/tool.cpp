@@ -15,7 +15,7 @@ const ToolConfig& RomTool() {
       LoadRomCatalog,
       CatalogClear<RomEntry>,
       IdentifyRomFile,
-      PlaceIdentifiedFile<RomEntry>,
+      PlaceRomFile,
       WriteMissingRoms,
       true,  // the pattern line is the first line of a dumped catalog
       true,  // archives are looked into whatever the patterns say

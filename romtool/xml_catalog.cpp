@@ -33,6 +33,9 @@ struct XmlLoad {
   bool knownRoot = false;       // the root is "datafile" or "mame"
   bool inGame = false;          // inside a game of a known root
   bool externalDtd = false;     // the DOCTYPE names a DTD outside the file
+  bool softwareList = false;    // the root is an emulator's software list
+  bool nestedRom = false;       // a rom stands deeper than in a game
+  CatalogGame game;             // the game being read
   unsigned long faultLine = 0;  // set where a fault of ours stopped the parse
   bool outOfMemory = false;
 };
@@ -72,6 +75,14 @@ bool RefersToUnknownEntity(XML_Parser parser) {
   return false;
 }
 
+// The value of the attribute `wanted` among `attributes`, or "".
+const char* Attribute(const XML_Char** attributes, const char* wanted) {
+  for (size_t i = 0; attributes[i] != nullptr && attributes[i + 1] != nullptr; i += 2) {
+    if (Is(attributes[i], wanted)) return attributes[i + 1];
+  }
+  return "";
+}
+
 // The entry of one "rom" element. Expat hands the attributes as name and
 // value pairs in the order written, with entities and character
 // references already replaced; a repeated attribute is an error of its own.
@@ -88,7 +99,7 @@ void TakeRom(XmlLoad* load, const XML_Char** attributes) {
   if (crcText == nullptr || noDump) return;
   uint32_t crc = 0;
   if (!ParseCatalogCrc(crcText, std::strlen(crcText), &crc)) return StopAsFault(load);
-  if (!AppendCatalogRom(name, crc)) {
+  if (!AppendCatalogRom(&load->game, name, crc)) {
     load->outOfMemory = true;
     XML_StopParser(load->parser, XML_FALSE);
   }
@@ -99,10 +110,14 @@ void XMLCALL StartElement(void* data, const XML_Char* name, const XML_Char** att
   ++load->depth;
   if (load->depth == kRootDepth) {
     load->knownRoot = Is(name, "datafile") || Is(name, "mame");
+    load->softwareList = Is(name, "softwarelist") || Is(name, "softwarelists");
   } else if (load->depth == kGameDepth) {
     load->inGame = load->knownRoot && (Is(name, "game") || Is(name, "machine"));
+    if (load->inGame) StartCatalogGame(&load->game, Attribute(attributes, "name"));
   } else if (load->depth == kRomDepth && load->inGame && Is(name, "rom")) {
     TakeRom(load, attributes);
+  } else if (load->depth > kRomDepth && Is(name, "rom")) {
+    load->nestedRom = true;
   }
 }
 
@@ -165,7 +180,13 @@ int FeedPieces(XmlLoad* load, std::FILE* stream) {
 }
 
 uint32_t Outcome(const XmlLoad& load, int parsed, const std::string& fileName) {
-  if (parsed) return CatalogFinishLoad<RomEntry>(fileName);
+  if (parsed) {
+    if (CatalogSize<RomEntry>() > 0) return CatalogFinishLoad<RomEntry>(fileName);
+    int shape = load.softwareList ? EMPTY_SOFTWARE_LIST
+                : load.nestedRom  ? EMPTY_ROMS_IN_FOLDERS
+                                  : EMPTY_NO_CRC;
+    return ReportEmptyCatalog(fileName, shape);
+  }
   if (load.outOfMemory || XML_GetErrorCode(load.parser) == XML_ERROR_NO_MEMORY) {
     return CatalogRefuseForMemory<RomEntry>(fileName);
   }

@@ -21,7 +21,8 @@ TEST(CatalogTest, LookupsEqualALinearScanForTheFirstEntry) {
     CatalogClear<RomEntry>();
     // Few distinct values, so that most repeat; 0 and all ones among them.
     for (uint32_t i = 0; i < size; ++i) {
-      RomEntry entry = {uint32_t(random() % (size / 3 + 2)) * 0x01010101u, 0, 0, 0};
+      RomEntry entry = {};
+      entry.crc = uint32_t(random() % (size / 3 + 2)) * 0x01010101u;
       ASSERT_EQ(CatalogAppend(entry, "name", 4), 1);
     }
     for (uint32_t probe = 0; probe < 2000; ++probe) {

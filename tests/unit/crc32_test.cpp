@@ -41,4 +41,17 @@ TEST(Crc32Test, EveryKernelAgreesWithZlib) {
   }
 }
 
+// Joining two pieces and taking a suffix off a whole, against zlib's own
+// checksums of the pieces, at split points from nothing to everything.
+TEST(Crc32Test, CombineJoinsAndSplitsAsZlibComputes) {
+  Crc32InitTable();
+  const std::string data = RandomBytes(70000, 9);
+  const uint32_t whole = Zlib(0, data, 0, data.size());
+  for (size_t split : {size_t{0}, size_t{1}, size_t{16}, size_t{512}, size_t{65537}, data.size()}) {
+    uint32_t head = Zlib(0, data, 0, split), tail = Zlib(0, data, split, data.size() - split);
+    EXPECT_EQ(Crc32Combine(head, tail, data.size() - split), whole) << split;
+    EXPECT_EQ(Crc32Combine(head, whole, data.size() - split), tail) << split;
+  }
+}
+
 }  // namespace

@@ -17,7 +17,11 @@ struct ReaderCase {
   std::string error = "";  // and to standard error
 };
 
-std::string Show(const RomEntry& e) { return Hex8(e.crc) + " " + CatalogEntryName(e); }
+// A published catalog's entries also show their game, after "@".
+std::string Show(const RomEntry& e) {
+  std::string game = e.asCatalogued ? " @" + CatalogText<RomEntry>(e.gameAt, e.gameLength) : "";
+  return Hex8(e.crc) + " " + CatalogEntryName(e) + game;
+}
 std::string Show(const ImageEntry& e) {
   return CatalogEntryName(e) + " " + std::to_string(e.size) + " " + std::to_string(e.width) + " " +
          std::to_string(e.height) + " " + Hex8(e.crc);
@@ -78,10 +82,12 @@ TEST(DatReaderTest, TextToEntries) {
 }
 
 // Logiqx XML and ClrMamePro text: one entry per rom with a CRC-32 that is
-// not a "nodump", in document order; a fault anywhere loads nothing.
+// not a "nodump", in document order, with its game; a fault anywhere loads
+// nothing, and a catalog that gives nothing says why.
 TEST(DatReaderTest, XmlAndClrMameProToEntries) {
   const std::string all = "*.* \n", at = "\nErr: Catalog set.dat is not well-formed at line ",
-                    xml = "<?xml version=\"1.0\"?>";
+                    xml = "<?xml version=\"1.0\"?>", why = "\nErr: Catalog set.dat ",
+                    noCrc = why + "lists no rom with a CRC-32\n", longName(255, 'N');
   std::string deep = "clrmamepro ( ) x";
   for (int i = 0; i < 16; ++i) deep += " ( a";
   const ReaderCase cases[] = {
@@ -91,9 +97,20 @@ TEST(DatReaderTest, XmlAndClrMameProToEntries) {
        "<rom name='Two' crc='beef'/><rom name=\"n\" crc=\"3\" status=\"nodump\"/><rom name=\"m\"/>"
        "<disk name=\"d\" crc=\"4\"/><rom name=\"x\" crc=\"5\"><rom name=\"deep\" crc=\"6\"/></rom>"
        "</game>\r\n<game><rom name=\"y\" crc=\"7\" status=\"good\"/></game></datafile>\r\n",
-       "abcdef01 A & BA|0000beef Two|00000005 x|00000007 y", all},
-      {xml + "<mame><machine><rom name=\"r\" crc=\"123456\"/></machine></mame>", "00123456 r", all},
-      {xml + "<list><game><rom name=\"r\" crc=\"1\"/></game></list>", "", all},
+       "abcdef01 A & BA @g|0000beef Two @g|00000005 x @g|00000007 y @", all},
+      {xml + "<mame><machine><rom name=\"r\" crc=\"123456\"/></machine></mame>", "00123456 r @",
+       all},
+      {xml + "<list><game><rom name=\"r\" crc=\"1\"/></game></list>", "", all, noCrc},
+      {"<datafile><game name=\"Solo\"><rom crc=\"9\" size=\"1\"/><rom name=\"" + longName +
+           "\" crc=\"A\"/></game></datafile>",
+       "00000009 Solo @Solo|0000000a " + longName + " @Solo", all},
+      {"<datafile><game name=\"g\"><rom name=\"r\" sha1=\"00\"/></game></datafile>", "", all, noCrc},
+      {"<datafile><game name=\"g\"><dir name=\"d\"><rom name=\"r\" crc=\"1\"/></dir></game>"
+       "</datafile>",
+       "", all, why + "keeps its roms in folders, which Tessary does not sort by\n"},
+      {xml + "<softwarelist name=\"nes\"><software name=\"s\"><part><dataarea><rom name=\"r\" "
+       "crc=\"1\"/></dataarea></part></software></softwarelist>",
+       "", all, why + "is a software list, which Tessary does not sort by\n"},
       {xml + "\n<datafile>\n<game><rom name=\"a\" crc=\"1\"/>\n", "", all, at + "4\n"},
       {"\t\r\n<datafile>\n<game><rom name=\"a\" crc=\"1\"/></gmae>", "", all, at + "3\n"},
       {xml + "\n<!DOCTYPE d [\n<!ENTITY e \"x\">\n]><datafile/>", "", all, at + "3\n"},
@@ -105,13 +122,20 @@ TEST(DatReaderTest, XmlAndClrMameProToEntries) {
        "name n crc 3 status nodump )\r\n\trom ( name m size 1 )\r\n)\r\nresource ( rom ( name r "
        "crc 5 ) disk ( name d crc 6 ) )\nmachine(rom(name m crc 7))\nemulator ( rom ( name e "
        "crc 8 ) )\n",
-       "abcdef01 A (1) B.nes|0000beef Two|00000005 r|00000007 m", all},
+       "abcdef01 A (1) B.nes @g|0000beef Two @g|00000005 r @|00000007 m @", all},
+      // Without a header block, with comment lines, "set" blocks, hashes
+      // that are "-", "0X" CRCs, "flags nodump", and the game's name after
+      // its roms or standing for a rom's.
+      {"# made by hand\n#\n\nset ( rom ( crc - name skip ) rom ( name a#b crc 0X1F ) rom ( name b "
+       "crc 2 flags nodump ) name \"S 1\" )\n  # between\ngame ( name G rom ( crc 3 size 1 ) )\n",
+       "0000001f a#b @S 1|00000003 G @G", all},
+      {"clrmamepro ( name x )\n", "", all, noCrc},
       {"clrmamepro (\n)\ngame (\nrom ( name a crc 1 )\n", "", all, at + "5\n"},
       {"clrmamepro ( )\ngame (\nrom ( name \"a crc 1 ) )\n", "", all, at + "3\n"},
       {"clrmamepro ( )\ngame ( rom ( name a crc 1 ) )\n\ngame ( name )", "", all, at + "4\n"},
-      {"clrmamepro ( )\ngame ( rom ( name a\ncrc 0x12 ) )", "", all, at + "3\n"},
+      {"clrmamepro ( )\ngame ( rom ( name a\ncrc 123456789 ) )", "", all, at + "3\n"},
       {"clrmamepro ( ) )", "", all, at + "1\n"},
-      {deep + " v" + std::string(16, ')'), "", all},  // blocks 16 deep, and one more
+      {deep + " v" + std::string(16, ')'), "", all, noCrc},  // blocks 16 deep, and one more
       {deep + " ( b c )" + std::string(16, ')'), "", all, at + "1\n"},
       {"clrmamepro x\n00000001 a\n", "00000001 a", "clrmamepro x \n"},
   };
