@@ -149,6 +149,14 @@ prepare_wine() {
     export WINELOADER=/usr/lib/wine/wine64
     WINE="$WINELOADER"
   fi
+  # A prefix made by the 64-bit loader alone cannot start 32-bit programs:
+  # make it anew when the machine's answer differs from the one it was
+  # made with.
+  local made_for="$WINEPREFIX/sorters-runs-32bit"
+  if [ -f "$WINEPREFIX/system.reg" ] &&
+      [ "$(cat "$made_for" 2>/dev/null)" != "$SORTERS_RUNS_32BIT" ]; then
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the wine prefix $WINEPREFIX" >&2
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -159,5 +167,6 @@ prepare_wine() {
     fi
     rm -f "$boot_log"
     wineserver -w
+    echo "$SORTERS_RUNS_32BIT" >"$made_for"
   fi
 }
