@@ -18,14 +18,14 @@
 
 #include "core/block_array.h"
 #include "core/crc_index.h"
-#include "core/file_load.h"
+#include "core/text.h"
 
 template <class Entry>
 struct CatalogStore {
   BlockArray<Entry, 12> entries;
   BlockArray<char, 16> names;
   uint32_t size = 0;
-  CrcIndex firstByCrc;  // built after the load, or at the first lookup
+  CrcIndex firstByCrc;  // built when the load ends
 };
 
 // The one catalog of each entry type. Starts empty, without storage; what
@@ -91,25 +91,13 @@ std::string CatalogEntryName(const Entry& entry) {
   return CatalogText<Entry>(entry.nameAt, entry.nameLength);
 }
 
-// Indexes the entries by CRC-32, as a load does once it has read them all.
-// Returns 1 on success, 0 when the memory cannot be had.
-template <class Entry>
-int CatalogBuildIndex() {
-  return g_catalog<Entry>.firstByCrc.Build(
-      CatalogSize<Entry>(), [](uint32_t i) { return CatalogEntry<Entry>(i)->crc; });
-}
-
 // Returns the first entry in load order whose `crc` equals `crc`, or null.
-// Without memory for the index, the entries are searched one by one.
+// The entries are found through the index that CatalogFinishLoad builds;
+// before it, nothing is found.
 template <class Entry>
 Entry* CatalogFindByCrc(uint32_t crc) {
   CatalogStore<Entry>& store = g_catalog<Entry>;
-  if (!store.firstByCrc.Built() && !CatalogBuildIndex<Entry>()) {
-    for (uint32_t i = 0; i < store.size; ++i) {
-      if (CatalogEntry<Entry>(i)->crc == crc) return CatalogEntry<Entry>(i);
-    }
-    return nullptr;
-  }
+  if (!store.firstByCrc.Built()) return nullptr;
   uint32_t position = store.firstByCrc.Find(crc);
   return position == CrcIndex::kNone ? nullptr : CatalogEntry<Entry>(position);
 }
@@ -144,22 +132,36 @@ void CatalogRelease() {
   g_catalog<Entry>.names.Release();
 }
 
-// Empties the catalog after its memory ran out, and says so with
-// ReportNoMemory for `fileName`: a catalog cut short could send files to
-// the wrong names. Returns 0.
+// Empties the catalog after its memory ran out, and adds to `*said` the
+// line that says so for `fileName`: a catalog cut short could send files
+// to the wrong names. Returns 0.
 template <class Entry>
-uint32_t CatalogRefuseForMemory(const std::string& fileName) {
+uint32_t CatalogRefuseForMemory(const std::string& fileName, std::string* said) {
   CatalogClear<Entry>();
-  return ReportNoMemory(fileName);
+  *said += "\nErr: Not enough memory for " + Printable(fileName) + "\n";
+  return 0;
 }
 
-// Ends the load of `fileName`, all of which was read: indexes the entries.
-// Returns their number; 0 by CatalogRefuseForMemory when the memory for
-// the index cannot be had.
+// Empties the catalog after a read of `fileName` failed for `reason`, and
+// adds to `*said` the line that says so: the part read could send files
+// to the wrong names, or miss them. Returns 0.
 template <class Entry>
-uint32_t CatalogFinishLoad(const std::string& fileName) {
-  uint32_t count = CatalogSize<Entry>();
-  if (count > 0 && !CatalogBuildIndex<Entry>()) return CatalogRefuseForMemory<Entry>(fileName);
+uint32_t CatalogRefuseUnread(const std::string& fileName, const std::string& reason,
+                             std::string* said) {
+  CatalogClear<Entry>();
+  *said += "\nErr: Unable to read " + Printable(fileName) + ": " + reason + "\n";
+  return 0;
+}
+
+// Ends the load of `fileName`, all of which was read: indexes the entries,
+// so that CatalogFindByCrc finds them. Returns their number; 0 by
+// CatalogRefuseForMemory when the memory for the index cannot be had.
+template <class Entry>
+uint32_t CatalogFinishLoad(const std::string& fileName, std::string* said) {
+  CatalogStore<Entry>& store = g_catalog<Entry>;
+  uint32_t count = store.size;
+  bool indexed = store.firstByCrc.Build(count, [](uint32_t i) { return CatalogEntry<Entry>(i)->crc; });
+  if (count > 0 && !indexed) return CatalogRefuseForMemory<Entry>(fileName, said);
   return count;
 }
 

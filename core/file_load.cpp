@@ -5,7 +5,6 @@
 #include <new>
 
 #include "core/output.h"
-#include "core/platform.h"
 #include "core/text.h"
 
 namespace {
@@ -34,28 +33,19 @@ FileBuffer* ReusableFileBuffer() {
   return &buffer;
 }
 
-int LoadFile(const std::string& path, FileBuffer* buffer, uint32_t* length) {
-  uint64_t size = 0;
-  PlatformFile file = PlatformOpenFile(path.c_str(), &size);
-  if (file == kNoFile) {
-    return ReportLoadFailure("\nErr: Unable to open file %s\n", path);
-  }
+int LoadFile(const SourceOpener& open, const std::string& path, FileBuffer* buffer, uint32_t* length) {
+  std::string error;
+  SourcePtr source = open(path, &error);
+  if (!source) return ReportLoadFailure("\nErr: Unable to open file %s\n", path);
   // Lengths are 32-bit throughout, as in the catalogs and zip archives.
-  const char* failure = nullptr;
+  uint64_t size = source->Size();
   if (size > UINT32_MAX || size > SIZE_MAX) {
-    failure = "\nErr: File too large %s\n";
-  } else if (!FileBufferReserve(buffer, static_cast<size_t>(size)) ||
-             !PlatformReadExactly(file, buffer->bytes.get(),
-                                  static_cast<size_t>(size))) {
-    failure = "\nErr: Unable to read file %s\n";
+    return ReportLoadFailure("\nErr: File too large %s\n", path);
   }
-  PlatformCloseFile(file);
-  if (failure != nullptr) return ReportLoadFailure(failure, path);
+  if (!FileBufferReserve(buffer, static_cast<size_t>(size)) ||
+      !ReadExactly(source.get(), 0, buffer->bytes.get(), static_cast<size_t>(size), &error)) {
+    return ReportLoadFailure("\nErr: Unable to read file %s\n", path);
+  }
   *length = static_cast<uint32_t>(size);
   return 1;
-}
-
-uint32_t ReportNoMemory(const std::string& fileName) {
-  return static_cast<uint32_t>(
-      ReportLoadFailure("\nErr: Not enough memory for %s\n", fileName));
 }

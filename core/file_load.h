@@ -1,20 +1,14 @@
-// Reading files: streams that close themselves, and loading a whole file
-// into memory for checksumming, with the messages the tools give when that
-// fails.
+// Loading a whole file into memory for checksumming, through the run's
+// read seam, with the messages the tools give when that fails.
 #ifndef CORE_FILE_LOAD_H_
 #define CORE_FILE_LOAD_H_
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 
-// Closes its stream when it goes out of scope.
-struct StreamCloser {
-  void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using OwnedStream = std::unique_ptr<std::FILE, StreamCloser>;
+#include "core/read_source.h"
 
 // Bytes of one file. Grows when needed and is never zero-filled.
 struct FileBuffer {
@@ -32,18 +26,13 @@ int FileBufferReserve(FileBuffer* buffer, size_t size);
 // the thread reads.
 FileBuffer* ReusableFileBuffer();
 
-// Loads the whole regular file `path` into `buffer` and stores its length
-// in `length`. Returns 1 on success (an empty file has length 0). Returns 0
-// after one message on standard error naming `path`:
+// Loads the whole regular file `path`, opened by `open`, into `buffer` and
+// stores its length in `length`. Returns 1 on success (an empty file has
+// length 0). Returns 0 after one message through Say naming `path`:
 //   "\nErr: Unable to open file %s\n" when it cannot be opened (or is not a
 //   regular file), "\nErr: File too large %s\n" when it holds 4 GiB or
 //   more, "\nErr: Unable to read file %s\n" when memory or the read fails.
 // After a failure `length` is unchanged and the buffer's bytes unspecified.
-int LoadFile(const std::string& path, FileBuffer* buffer, uint32_t* length);
-
-// Prints "\nErr: Not enough memory for %s\n" with `fileName` to standard
-// error, for a catalog that cannot be held whole, and returns 0: a catalog
-// cut short could send files to the wrong names.
-uint32_t ReportNoMemory(const std::string& fileName);
+int LoadFile(const SourceOpener& open, const std::string& path, FileBuffer* buffer, uint32_t* length);
 
 #endif  // CORE_FILE_LOAD_H_

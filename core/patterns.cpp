@@ -13,7 +13,7 @@ bool EndsWalk(unsigned char c) { return c == '\0' || (c >= 9 && c <= 13); }
 
 }  // namespace
 
-int BuildPatternList(char* text, bool echo) {
+void BuildPatternList(char* text, bool echo) {
   TrimLineEnd(text);
   if (echo) std::printf("%s \n", text);
   g_patterns.clear();
@@ -30,7 +30,6 @@ int BuildPatternList(char* text, bool echo) {
     }
   }
   g_listExists = true;
-  return 1;
 }
 
 bool PatternListExists() { return g_listExists; }

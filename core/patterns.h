@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-// Builds the process-wide list from `text` and returns 1. `text` is
+// Builds the process-wide list from `text`. `text` is
 // trimmed in place with TrimLineEnd; when `echo` is true the trimmed text
 // is then written to standard output as "%s \n" (the first line of a
 // catalog being dumped). Patterns are separated by single spaces; the text
 // ends at its end or before the first control character (codes 9 to 13);
 // an empty pattern (two spaces in a row, a leading or trailing space) ends
 // the list, and what follows it is never seen.
-int BuildPatternList(char* text, bool echo);
+void BuildPatternList(char* text, bool echo);
 
 // Returns true once a list has been built (even one without patterns).
 bool PatternListExists();

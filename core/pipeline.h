@@ -1,6 +1,11 @@
 // Identifying the files of one walk on several threads, while everything
 // the outside world sees (the output, the moves) happens on the calling
 // thread, in walk order, exactly as if one file at a time had been read.
+//
+// The rule for code that the threads run (the identify function and all
+// it calls): it reads and computes, and says what it has to say through
+// Say (core/output.h), never by printing; it moves nothing and changes no
+// state that the calling thread reads.
 #ifndef CORE_PIPELINE_H_
 #define CORE_PIPELINE_H_
 
@@ -8,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/run.h"
+#include "core/file_result.h"
 
 // Runs identify(name, result) for each of `names` on `threads` threads (on
 // the calling thread alone for 1) and finish(result) on the calling thread

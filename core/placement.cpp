@@ -6,7 +6,6 @@
 
 #include "core/paths.h"
 #include "core/platform.h"
-#include "core/run.h"
 #include "core/text.h"
 
 namespace {
@@ -20,37 +19,45 @@ std::string ExtensionOfLastComponent(const std::string& path) {
   return path.substr(dot);
 }
 
-// What a preview has planned so far: the targets it would fill, the
-// folders it would make, and the files it would move away.
-struct Plan {
-  std::set<std::string> targets, folders, movedAway;
-};
-Plan g_plan;
-
 // A move made, or in a preview judged and planned: a move succeeds into a
 // folder that is one (or is planned) and onto a name that nothing carries
 // and no planned move takes. Returns 1 when it succeeds.
-int MoveOrPlan(const std::string& source, const std::string& target,
-               bool preview) {
-  if (!preview) return PlatformMoveFile(source, target);
+int MoveOrPlan(const std::string& source, const std::string& target, PreviewPlan* plan) {
+  if (plan == nullptr) return PlatformMoveFile(source, target);
   std::string folder = target.substr(0, target.rfind(PlatformSeparator()));
-  if ((g_plan.folders.count(folder) == 0 && !PlatformIsFolder(folder)) ||
-      g_plan.targets.count(target) != 0 || PlatformExists(target)) {
+  if ((plan->folders.count(folder) == 0 && !PlatformIsFolder(folder)) ||
+      plan->targets.count(target) != 0 || PlatformExists(target)) {
     return 0;
   }
-  g_plan.targets.insert(target);
-  g_plan.movedAway.insert(source);
+  plan->targets.insert(target);
+  plan->movedAway.insert(source);
   return 1;
 }
 
-// EnsureFolder, or in a preview a folder planned where nothing carries the
-// name.
-int EnsureOrPlanFolder(const std::string& directory, const char* folderName,
-                       std::string* failure, bool preview) {
-  if (!preview) return EnsureFolder(directory, folderName, failure);
+// Returns 1 when `directory` followed by `folderName` exists (as anything)
+// or could be created as a folder; 0 otherwise, with the reason in
+// `failure` when it is given. `directory` ends with the path separator.
+int EnsureFolder(const std::string& directory, const char* folderName,
+                 std::string* failure) {
   std::string folder = directory + folderName;
   if (!PathFits(folder)) return 0;
-  if (!PlatformExists(folder)) g_plan.folders.insert(folder);
+  if (PlatformExists(folder) || PlatformCreateFolder(folder)) return 1;
+  std::string reason = PlatformErrorText();
+  // A creation that fails because another process made the folder first
+  // has what it wanted: look again before giving up.
+  if (PlatformExists(folder)) return 1;
+  if (failure != nullptr) *failure = reason;
+  return 0;
+}
+
+// EnsureFolder, or in a preview (with `plan`) a folder planned where
+// nothing carries the name.
+int EnsureOrPlanFolder(const std::string& directory, const char* folderName,
+                       std::string* failure, PreviewPlan* plan) {
+  if (plan == nullptr) return EnsureFolder(directory, folderName, failure);
+  std::string folder = directory + folderName;
+  if (!PathFits(folder)) return 0;
+  if (!PlatformExists(folder)) plan->folders.insert(folder);
   return 1;
 }
 
@@ -59,15 +66,15 @@ int EnsureOrPlanFolder(const std::string& directory, const char* folderName,
 // `*target`. Returns the first attempt's result; `moved` tells whether any
 // attempt succeeded.
 int MoveWithRetries(const std::string& source, std::string* target,
-                    bool numbered, bool preview, bool* moved) {
-  *moved = MoveOrPlan(source, *target, preview) != 0;
+                    bool numbered, PreviewPlan* plan, bool* moved) {
+  *moved = MoveOrPlan(source, *target, plan) != 0;
   if (*moved) return 0;
   if (numbered && !target->empty()) {
     // The last character, not its last byte: a UTF-8 name stays valid.
     target->resize(LastCharacterStart(*target, PlatformNamesAreUtf8() != 0) + 1);
     for (char digit = '0'; digit <= '9' && !*moved; ++digit) {
       target->back() = digit;
-      *moved = MoveOrPlan(source, *target, preview) != 0;
+      *moved = MoveOrPlan(source, *target, plan) != 0;
     }
   }
   return -1;
@@ -85,10 +92,17 @@ void WritePlannedMove(const std::string& source, std::string target,
               Printable(target).c_str());
 }
 
-// PlaceFile, planning the move instead of making it with `preview`.
+// Moves the file `sourcePath` into `folderName`, created beside it, under
+// `newName`, adding the file's extension with `addExtension` unless the
+// new name already ends with exactly that extension. With `numbered`, a
+// failed move is retried with the target's last character replaced by
+// "0" to "9". With `plan`, the move is planned instead of made. Returns 0
+// when the first attempt succeeded, otherwise -1 (also when a numbered
+// retry succeeded). When the file was not moved at all and `failure` is
+// given, it receives the reason.
 int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
-                    const char* newName, bool numbered, std::string* failure,
-                    bool preview, bool addExtension = true) {
+                    const std::string& newName, bool numbered, bool addExtension,
+                    PreviewPlan* plan, std::string* failure) {
   const char separator = PlatformSeparator();
   std::string target = sourcePath;
   size_t nameStart = sourcePath.rfind(separator);
@@ -98,23 +112,17 @@ int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
   } else {
     ++nameStart;
   }
-  std::string oldName = target.substr(nameStart);
-  if (folderName != nullptr) {
-    target.resize(nameStart);
-    if (!EnsureOrPlanFolder(target, folderName, failure, preview)) return -1;
-    target.append(folderName).push_back(separator);
-    target.append(newName != nullptr ? newName : oldName);
-  } else if (newName != nullptr) {
-    target.resize(nameStart);
-    target.append(newName);
-  }
+  target.resize(nameStart);
+  if (!EnsureOrPlanFolder(target, folderName, failure, plan)) return -1;
+  target.append(folderName).push_back(separator);
+  target.append(newName);
   std::string extension = ExtensionOfLastComponent(sourcePath);
   if (addExtension && ExtensionOfLastComponent(target) != extension) target.append(extension);
   if (!PathFits(target)) return -1;
   bool moved = false;
-  int result = MoveWithRetries(sourcePath, &target, numbered, preview, &moved);
-  if (moved && preview) WritePlannedMove(sourcePath, target, nameStart);
-  if (!moved && !preview && failure != nullptr) *failure = PlatformErrorText();
+  int result = MoveWithRetries(sourcePath, &target, numbered, plan, &moved);
+  if (moved && plan != nullptr) WritePlannedMove(sourcePath, target, nameStart);
+  if (!moved && plan == nullptr && failure != nullptr) *failure = PlatformErrorText();
   return result;
 }
 
@@ -130,46 +138,27 @@ int FileNameIsSafe(const std::string& name) {
   return PlatformNameIsReserved(name.c_str()) ? 0 : 1;
 }
 
-int EnsureFolder(const std::string& directory, const char* folderName,
-                 std::string* failure) {
-  std::string folder = directory + folderName;
-  if (!PathFits(folder)) return 0;
-  if (PlatformExists(folder) || PlatformCreateFolder(folder)) return 1;
-  std::string reason = PlatformErrorText();
-  // A creation that fails because another process made the folder first
-  // has what it wanted: look again before giving up.
-  if (PlatformExists(folder)) return 1;
-  if (failure != nullptr) *failure = reason;
-  return 0;
+bool PlacementPlannedAway(const Placement& placement, const std::string& sourcePath) {
+  return placement.plan.movedAway.count(sourcePath) != 0;
 }
 
-int PlaceFile(const std::string& sourcePath, const char* folderName,
-              const char* newName, bool numbered, std::string* failure) {
-  return PlaceOrPlanFile(sourcePath, folderName, newName, numbered, failure,
-                         false);
-}
-
-bool PlacementPlannedAway(const std::string& sourcePath) {
-  return g_plan.movedAway.count(sourcePath) != 0;
-}
-
-void PlaceCatalogMatch(const std::string& sourcePath, unsigned char* taken,
-                       const std::string& name, bool preview, bool addExtension) {
+void PlaceCatalogMatch(Placement* placement, const std::string& sourcePath,
+                       unsigned char* taken, const std::string& name, bool addExtension) {
   if (!FileNameIsSafe(name)) {
     std::fprintf(stderr, "Err: Refused unsafe catalog name \"%s\" for %s\n",
                  Printable(name).c_str(), Printable(sourcePath).c_str());
     return;
   }
+  PreviewPlan* plan = placement->preview ? &placement->plan : nullptr;
   if (*taken == 0) {
     *taken = 1;
-    const char* folder = KeptSystemName();
-    if (PlaceOrPlanFile(sourcePath, folder != nullptr ? folder : "ren",
-                        name.c_str(), false, nullptr, preview, addExtension) == 0) {
+    if (PlaceOrPlanFile(sourcePath, placement->folder.c_str(), name, false, addExtension, plan,
+                        nullptr) == 0) {
       return;
     }
   }
   std::string failure;
-  PlaceOrPlanFile(sourcePath, "dupes", name.c_str(), true, &failure, preview, addExtension);
+  PlaceOrPlanFile(sourcePath, "dupes", name, true, addExtension, plan, &failure);
   if (!failure.empty()) {
     std::fprintf(stderr, "\nErr: Unable to move %s: %s\n",
                  Printable(sourcePath).c_str(), failure.c_str());

@@ -82,21 +82,19 @@ const PlatformFile kNoFile = -1;
 // be opened or is not a regular file. The cheapest way to read a file.
 PlatformFile PlatformOpenFile(const char* path, uint64_t* size);
 
-// Reads exactly `count` bytes from the current position into `into`.
-// Returns 1 when all of them arrived; 0 on an error or a short file.
-int PlatformReadExactly(PlatformFile file, unsigned char* into, size_t count);
+// Reads up to `count` bytes at `offset` of `file` into `into`, fewer only
+// where the file ends, and stores how many arrived in `*got`. Returns 1;
+// 0 on a read error (PlatformErrorText says why).
+int PlatformReadAt(PlatformFile file, uint64_t offset, unsigned char* into, size_t count,
+                   size_t* got);
 
 void PlatformCloseFile(PlatformFile file);
 
-// Opens `path` for reading if it is a regular file, without ever blocking
-// on a pipe or device that took its place. `textMode` asks for the
-// system's text translation where it has one. Returns the open stream, or
-// null when the file cannot be opened or is not a regular file.
-std::FILE* PlatformOpenForReading(const char* path, bool textMode);
-
-// Stores the size in bytes of the open file `file` in `size`. Returns 1 on
-// success; 0 on failure, leaving `size` unchanged.
-int PlatformFileSize(std::FILE* file, uint64_t* size);
+// 1 where the system's text files end their lines with a carriage return
+// and a line feed and may end at a byte 0x1A, so that catalogs are read as
+// its C library reads text: the carriage return before a line feed
+// dropped, the text ended at 0x1A. 0 where text is the bytes as they are.
+int PlatformTextModeTranslates();
 
 // Extra rules of this system for catalog-supplied file names: returns 1
 // when `name` must never be used as a file name here even though it holds

@@ -324,42 +324,24 @@ PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
   return fd;
 }
 
-int PlatformReadExactly(PlatformFile file, unsigned char* into, size_t count) {
+int PlatformReadAt(PlatformFile file, uint64_t offset, unsigned char* into, size_t count,
+                   size_t* got) {
+  *got = 0;
   while (count > 0) {
-    ssize_t got = read(static_cast<int>(file), into, count);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return 0;
-    into += got;
-    count -= static_cast<size_t>(got);
+    ssize_t part = pread(static_cast<int>(file), into, count, static_cast<off_t>(offset));
+    if (part < 0 && errno == EINTR) continue;
+    if (part < 0) return 0;
+    if (part == 0) break;  // the end of the file
+    *got += static_cast<size_t>(part);
+    offset += static_cast<uint64_t>(part);
+    into += part;
+    count -= static_cast<size_t>(part);
   }
   return 1;
 }
 
 void PlatformCloseFile(PlatformFile file) { close(static_cast<int>(file)); }
 
-std::FILE* PlatformOpenForReading(const char* path, bool /*textMode*/) {
-  // O_NONBLOCK keeps a pipe that replaced the file from blocking the open;
-  // such a thing is then refused because it is not a regular file.
-  Located at = Locate(path);
-  int fd = openat(at.folder, at.path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  std::FILE* stream = fdopen(fd, "rb");
-  if (stream == nullptr) close(fd);
-  return stream;
-}
-
-int PlatformFileSize(std::FILE* file, uint64_t* size) {
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return 0;
-  *size = static_cast<uint64_t>(info.st_size);
-  return 1;
-}
+int PlatformTextModeTranslates() { return 0; }
 
 int PlatformNameIsReserved(const char* /*name*/) { return 0; }

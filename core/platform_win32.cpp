@@ -164,11 +164,8 @@ int PlatformListDirectory(const std::string& pathPattern,
 }
 
 int PlatformExists(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  FindClose(search);
-  return 1;
+  // Takes the name literally: no wildcards, and no match by a short name.
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ? 1 : 0;
 }
 
 int PlatformOnRotationalDisk(const std::string& folder) {
@@ -218,16 +215,27 @@ PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
   return reinterpret_cast<PlatformFile>(file);
 }
 
-int PlatformReadExactly(PlatformFile file, unsigned char* into, size_t count) {
+int PlatformReadAt(PlatformFile file, uint64_t offset, unsigned char* into, size_t count,
+                   size_t* got) {
   HANDLE handle = reinterpret_cast<HANDLE>(file);
+  *got = 0;
   // ReadFile counts in DWORDs: larger reads go in pieces of 1 GiB.
   const size_t kPiece = 1u << 30;
   while (count > 0) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD wanted = static_cast<DWORD>(count < kPiece ? count : kPiece);
-    DWORD got = 0;
-    if (!ReadFile(handle, into, wanted, &got, nullptr) || got == 0) return 0;
-    into += got;
-    count -= got;
+    DWORD part = 0;
+    if (!ReadFile(handle, into, wanted, &part, &at)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return 0;
+    }
+    if (part == 0) break;  // the end of the file
+    *got += part;
+    offset += part;
+    into += part;
+    count -= part;
   }
   return 1;
 }
@@ -236,29 +244,7 @@ void PlatformCloseFile(PlatformFile file) {
   CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
-std::FILE* PlatformOpenForReading(const char* path, bool textMode) {
-  HANDLE file = OpenDiskFile(path);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
-  // The descriptor takes over the handle, and the stream the descriptor:
-  // closing the stream closes all three.
-  int descriptor =
-      _open_osfhandle(reinterpret_cast<intptr_t>(file),
-                      _O_RDONLY | (textMode ? _O_TEXT : _O_BINARY));
-  if (descriptor == -1) {
-    CloseHandle(file);
-    return nullptr;
-  }
-  std::FILE* stream = _fdopen(descriptor, textMode ? "r" : "rb");
-  if (stream == nullptr) _close(descriptor);
-  return stream;
-}
-
-int PlatformFileSize(std::FILE* file, uint64_t* size) {
-  struct _stati64 info;
-  if (_fstati64(_fileno(file), &info) != 0 || info.st_size < 0) return 0;
-  *size = static_cast<uint64_t>(info.st_size);
-  return 1;
-}
+int PlatformTextModeTranslates() { return 1; }
 
 int PlatformNameIsReserved(const char* name) {
   // Windows takes a device name with any extension, and with spaces

@@ -16,13 +16,10 @@
 
 namespace {
 
-// The system name and the joined pattern text are not paths; they keep
-// the tools' historic limit of 255 characters.
+// The system name and the joined pattern text are not paths: 255
+// characters, the most that a file name may hold, is more than any
+// needs.
 const size_t kMaxArgumentText = 255;
-
-bool g_hasKeptSystemName = false;
-int g_identifyThreads = 0;  // 0: the default
-std::string g_keptSystemName;
 
 // Joins the patterns after "-d", each followed by one space, and builds the
 // list from them. Returns 0 when the text would be too long.
@@ -35,7 +32,8 @@ int BuildListFromArguments(const ToolConfig& tool, int first, int argc,
   if (joined.size() > kMaxArgumentText) return 0;
   std::vector<char> text(joined.begin(), joined.end());
   text.push_back('\0');
-  return BuildPatternList(text.data(), tool.echoPatternLine);
+  BuildPatternList(text.data(), tool.echoPatternLine);
+  return 1;
 }
 
 // The flag of the rename-mode option `argument` ("-n" or "-m", either
@@ -79,6 +77,34 @@ int WalkArguments(const ToolConfig& tool, int argc, char** argv,
   return (flags & (RUN_PREVIEW | RUN_MISSING)) && !(flags & RUN_SYSTEM) ? 0 : flags;
 }
 
+// Prints the usage lines to standard error.
+void ShowUsage(const ToolConfig& tool) {
+  std::fputs("---------------------------------------------\n", stderr);
+  std::fputs(tool.usageLine2, stderr);
+  std::fputs("Options : uses [system].dat to rename\n", stderr);
+  std::fputs("          -d   Dump CRC info (make a dat)\n", stderr);
+  std::fputs("          -n   Show the renames, make none\n", stderr);
+  std::fputs("          -m   List what the catalog lists and no file matched\n",
+             stderr);
+  std::fputs(tool.usageLine5, stderr);
+  std::fputs(tool.usageLine6, stderr);
+}
+
+// Parses the command line. Stores the system name in `systemName` and, for
+// "-d", builds the pattern list. Returns the run flags; 0 when the command
+// line is invalid, after the usage has been printed.
+int ParseCommandLine(const ToolConfig& tool, int argc, char** argv,
+                     std::string* systemName) {
+  int flags = argc < 2 ? 0 : WalkArguments(tool, argc, argv, systemName);
+  if (flags == 0) {
+    ShowUsage(tool);
+    return 0;
+  }
+  flags |= RUN_SCAN;
+  if (!(flags & RUN_DUMP)) flags |= RUN_RENAME;
+  return flags;
+}
+
 // The working directory with its trailing separator, or false after a
 // message when it cannot be had.
 bool ReadWorkingDirectory(std::string* directory) {
@@ -104,8 +130,79 @@ bool PatternsCoverArchives() {
   return false;
 }
 
-void WalkPatterns(const ToolConfig& tool, const std::string& directory,
-                  int flags) {
+// Identifies one listed name with the tool's per-file function, collecting
+// what it says. A dump passes over a name with a control character in it:
+// printed, a line feed would forge a catalog line, and other codes would
+// drive the terminal.
+void Identify(const ToolConfig& tool, const RunState& run, const std::string& name,
+              FileResult* result) {
+  CollectMessages(&result->messages);
+  if ((run.flags & RUN_DUMP) && HasControlCharacter(name)) {
+    Say(stderr, "\nErr: Passed over a name with control characters %s%s\n",
+        Printable(run.directory).c_str(), Printable(name).c_str());
+  } else {
+    tool.perFile(run, name, result);
+  }
+  CollectMessages(nullptr);
+}
+
+// What the run does with an identified file, in walk order: its messages,
+// then its dump line or its placement.
+void Finish(const ToolConfig& tool, RunState* run, FileResult* result) {
+  WriteMessages(result->messages);
+  if (run->flags & RUN_DUMP) {
+    if (result->crc != 0) std::fputs(result->dumpLine.c_str(), stdout);
+  } else if (run->flags & RUN_RENAME) {
+    if (result->lookups.count == 0) AddCrcLookup(&result->lookups, result->crc);
+    if (result->lookups.count > 0) tool.placeFile(&run->placement, *result);
+  }
+}
+
+// Identifying threads for the run's folder: as a test set them, or one per
+// processor, at most 16, and one on a rotational disk.
+int IdentifyThreads(const RunState& run) {
+  const int kMost = 16;
+  if (run.identifyThreads > 0) return std::min(run.identifyThreads, kMost);
+  if (PlatformOnRotationalDisk(run.directory.empty() ? "." : run.directory)) return 1;
+  int processors = static_cast<int>(std::thread::hardware_concurrency());
+  return std::max(1, std::min(processors, kMost));
+}
+
+// Lists the run's folder by `pattern` and identifies every regular file
+// found with the tool's per-file function, on several threads; then, in
+// the platform's walk order, writes what each file said and its dump
+// line, or places it.
+void ScanDirectory(const ToolConfig& tool, RunState* run, const char* pattern) {
+  std::string pathPattern;
+  if (!BuildPath(run->directory.c_str(), pattern, &pathPattern)) return;
+  std::vector<std::string> names;
+  if (!PlatformListDirectory(pathPattern, &names)) {
+    if (!run->listingFailed) {
+      std::fprintf(stderr, "\nErr: Unable to list %s: %s\n",
+                   Printable(run->directory.empty() ? "." : run->directory).c_str(),
+                   PlatformErrorText().c_str());
+    }
+    run->listingFailed = true;
+    return;
+  }
+  // A file that a preview planned to move would be gone by now.
+  if (run->flags & RUN_PREVIEW) {
+    const std::string& prefix = run->directory;
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&](const std::string& name) {
+                                 return PlacementPlannedAway(run->placement, prefix + name);
+                               }),
+                names.end());
+  }
+  if (names.empty()) return;
+  const RunState& reading = *run;
+  RunPipeline(
+      names, IdentifyThreads(reading),
+      [&](const std::string& name, FileResult* result) { Identify(tool, reading, name, result); },
+      [&](FileResult* result) { Finish(tool, run, result); });
+}
+
+void WalkPatterns(const ToolConfig& tool, RunState* run) {
   for (const std::string& pattern : PatternListEntries()) {
     // A pattern names files of the current folder, never of another one.
     if (pattern.find_first_of(PlatformPathCharacters()) != std::string::npos) {
@@ -113,166 +210,62 @@ void WalkPatterns(const ToolConfig& tool, const std::string& directory,
                    Printable(pattern).c_str());
       continue;
     }
-    ScanDirectory(directory.c_str(), tool, pattern.c_str(), flags);
+    ScanDirectory(tool, run, pattern.c_str());
   }
-  if (tool.extraZipPass && !PatternsCoverArchives()) {
-    ScanDirectory(directory.c_str(), tool, "*.zip", flags);
-  }
+  if (tool.extraZipPass && !PatternsCoverArchives()) ScanDirectory(tool, run, "*.zip");
 }
 
-// Identifies one listed name with the tool's per-file function, collecting
-// what it says. A dump passes over a name with a control character in it:
-// printed, a line feed would forge a catalog line, and other codes would
-// drive the terminal.
-void Identify(const ToolConfig& tool, const std::string& name,
-              const char* directory, int flags, FileResult* result) {
-  CollectMessages(&result->messages);
-  if ((flags & RUN_DUMP) && HasControlCharacter(name)) {
-    Say(stderr, "\nErr: Passed over a name with control characters %s%s\n",
-        directory != nullptr ? Printable(directory).c_str() : "",
-        Printable(name).c_str());
-  } else {
-    tool.perFile(name, directory, flags, result);
+// Loads the catalog (rename mode) and says how that went. Returns false
+// when the run ends there.
+bool LoadCatalog(const ToolConfig& tool, const RunState& run, uint32_t* count) {
+  std::string said;
+  *count = tool.loadCatalog(run, &said);
+  std::fputs(said.c_str(), stderr);
+  if (*count == 0) {
+    std::fputs("Error getting data.\n", stderr);
+    return false;
   }
-  CollectMessages(nullptr);
-}
-
-// What the run does with an identified file, in walk order: its messages,
-// then its dump line or its placement.
-void Finish(const ToolConfig& tool, int flags, FileResult* result) {
-  WriteMessages(result->messages);
-  if (flags & RUN_DUMP) {
-    if (result->crc != 0) std::fputs(result->dumpLine.c_str(), stdout);
-  } else if (flags & RUN_RENAME) {
-    if (result->lookups.count == 0) AddCrcLookup(&result->lookups, result->crc);
-    if (result->lookups.count > 0) tool.placeFile(*result, flags);
-  }
-}
-
-// Identifying threads for the folder `directory`: as set, or by default
-// one per processor, at most 16, and one on a rotational disk.
-int IdentifyThreads(const char* directory) {
-  const int kMost = 16;
-  if (g_identifyThreads > 0) return std::min(g_identifyThreads, kMost);
-  if (PlatformOnRotationalDisk(directory != nullptr ? directory : ".")) return 1;
-  int processors = static_cast<int>(std::thread::hardware_concurrency());
-  return std::max(1, std::min(processors, kMost));
+  std::fprintf(stderr, "%u files from %s.%s.\n\n", *count, run.systemName.c_str(),
+               tool.catalogExtension);
+  return true;
 }
 
 // Everything after a valid command line: load (rename mode), walk, unload.
-void RunValidCommandLine(const ToolConfig& tool, const std::string& directory,
-                         const std::string& systemName, int flags) {
+void RunValidCommandLine(const ToolConfig& tool, RunState* run) {
   Crc32InitTable();
   uint32_t count = 0;
-  if ((flags & RUN_RENAME) && (flags & RUN_SYSTEM)) {
-    count = tool.loadCatalog(systemName.c_str());
-    if (count == 0) {
-      std::fputs("Error getting data.\n", stderr);
-      return;
-    }
-    std::fprintf(stderr, "%u files from %s.%s.\n\n", count,
-                 systemName.c_str(), tool.catalogExtension);
+  if ((run->flags & RUN_RENAME) && (run->flags & RUN_SYSTEM)) {
+    if (!LoadCatalog(tool, *run, &count)) return;
   } else {
     std::fputs("Dump mode\n\n", stderr);
   }
-  if (flags & RUN_SCAN) WalkPatterns(tool, directory, flags);
-  if (flags & RUN_MISSING) {
+  if (run->flags & RUN_SCAN) WalkPatterns(tool, run);
+  if (run->flags & RUN_MISSING) {
     uint32_t total = 0;
-    uint32_t found = tool.writeMissing(systemName.c_str(), &total);
+    uint32_t found = tool.writeMissing(*run, &total);
     std::fprintf(stderr, "\n%u of %u catalog entries found\n", found, total);
   }
-  if (count > 0) {
-    std::fputs("\nUnloading Data\n", stderr);
-    tool.clearCatalog();
-  }
+  if (count > 0) std::fputs("\nUnloading Data\n", stderr);
 }
 
 }  // namespace
 
-void ShowUsage(const ToolConfig& tool) {
-  std::fputs("---------------------------------------------\n", stderr);
-  std::fputs(tool.usageLine2, stderr);
-  std::fputs("Options : uses [system].dat to rename\n", stderr);
-  std::fputs("          -d   Dump CRC info (make a dat)\n", stderr);
-  std::fputs("          -n   Show the renames, make none\n", stderr);
-  std::fputs("          -m   List what the catalog lists and no file matched\n",
-             stderr);
-  std::fputs(tool.usageLine5, stderr);
-  std::fputs(tool.usageLine6, stderr);
-}
-
-int ParseCommandLine(const ToolConfig& tool, int argc, char** argv,
-                     std::string* systemName) {
-  int flags = argc < 2 ? 0 : WalkArguments(tool, argc, argv, systemName);
-  if (flags == 0) {
-    ShowUsage(tool);
-    return 0;
-  }
-  flags |= RUN_SCAN;
-  if (!(flags & RUN_DUMP)) flags |= RUN_RENAME;
-  return flags;
-}
-
-int ScanDirectory(const char* directory, const ToolConfig& tool,
-                  const char* pattern, int flags) {
-  static bool s_listingFailed = false;  // said once per run
-  std::string pathPattern;
-  if (!BuildPath(directory, pattern, &pathPattern)) return 0;
-  std::vector<std::string> names;
-  if (!PlatformListDirectory(pathPattern, &names)) {
-    if (!s_listingFailed) {
-      std::fprintf(stderr, "\nErr: Unable to list %s: %s\n",
-                   Printable(directory != nullptr ? directory : ".").c_str(),
-                   PlatformErrorText().c_str());
-    }
-    s_listingFailed = true;
-    return 0;
-  }
-  // A file that a preview planned to move would be gone by now.
-  std::string prefix = directory != nullptr ? directory : "";
-  if (flags & RUN_PREVIEW) {
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [&prefix](const std::string& name) {
-                                 return PlacementPlannedAway(prefix + name);
-                               }),
-                names.end());
-  }
-  if (names.empty()) return 0;
-  RunPipeline(
-      names, IdentifyThreads(directory),
-      [&](const std::string& name, FileResult* result) {
-        Identify(tool, name, directory, flags, result);
-      },
-      [&](FileResult* result) { Finish(tool, flags, result); });
-  return 1;
-}
-
-void SetIdentifyThreads(int threads) { g_identifyThreads = threads; }
-
-int RunTool(const ToolConfig& tool, int argc, char** argv) {
+int RunTool(const ToolConfig& tool, int argc, char** argv, const RunSeams& seams) {
   PlatformPrepareProcess();
-  std::fputs(tool.banner, stderr);
-  std::string directory;
-  std::string systemName;
-  if (ReadWorkingDirectory(&directory)) {
-    int flags = ParseCommandLine(tool, argc, argv, &systemName);
-    if (flags != 0) RunValidCommandLine(tool, directory, systemName, flags);
-  }
+  // What lives for the process starts each run empty.
+  tool.clearCatalog();
   FreePatternList();
-  FreeKeptSystemName();
+  std::fputs(tool.banner, stderr);
+  RunState run;
+  run.open = seams.open;
+  run.identifyThreads = seams.identifyThreads;
+  if (ReadWorkingDirectory(&run.directory)) {
+    run.flags = ParseCommandLine(tool, argc, argv, &run.systemName);
+    run.placement.folder = run.systemName;
+    run.placement.preview = (run.flags & RUN_PREVIEW) != 0;
+    if (run.flags != 0) RunValidCommandLine(tool, &run);
+  }
+  tool.clearCatalog();
+  FreePatternList();
   return 0;
-}
-
-void KeepSystemName(const char* systemName) {
-  g_keptSystemName.assign(systemName);
-  g_hasKeptSystemName = true;
-}
-
-const char* KeptSystemName() {
-  return g_hasKeptSystemName ? g_keptSystemName.c_str() : nullptr;
-}
-
-void FreeKeptSystemName() {
-  g_keptSystemName.clear();
-  g_hasKeptSystemName = false;
 }

@@ -1,6 +1,7 @@
-// What the fuzz targets share: a scratch folder of the process's own for
-// the readers that open files by name, and a check that stops the process
-// (which libFuzzer reports as a crash, with the input that caused it).
+// What the fuzz targets share: a run whose files are the fuzz input, a
+// scratch folder of the process's own for what must touch a disk, and a
+// check that stops the process (which libFuzzer reports as a crash, with
+// the input that caused it).
 #ifndef FUZZ_FUZZ_SUPPORT_H_
 #define FUZZ_FUZZ_SUPPORT_H_
 
@@ -14,6 +15,8 @@
 #include <string>
 
 #include "core/catalog.h"
+#include "core/patterns.h"
+#include "core/run.h"
 
 #define FUZZ_CHECK(condition) \
   ((condition) ? (void)0 : (std::fprintf(stderr, "failed: %s\n", #condition), std::abort()))
@@ -32,6 +35,16 @@ inline const std::string& FuzzScratchDir() {
     return made;
   }();
   return *scratch;
+}
+
+// A run of the system "fuzz" in which every file opened holds the `size`
+// bytes of `data`.
+inline RunState RunOnBytes(const uint8_t* data, size_t size) {
+  RunState run;
+  run.systemName = "fuzz";
+  std::string bytes(reinterpret_cast<const char*>(data), size);
+  run.open = [bytes](const std::string&, std::string*) { return MemorySource(bytes); };
+  return run;
 }
 
 // Replaces the file `path` by the `size` bytes of `data`.
@@ -56,6 +69,7 @@ void CheckLoadedCatalog(uint32_t count, size_t size) {
   for (const auto& name : kept) names += name.second;
   FUZZ_CHECK(count == CatalogSize<Entry>() && names <= size);
   CatalogRelease<Entry>();
+  FreePatternList();
 }
 
 #endif  // FUZZ_FUZZ_SUPPORT_H_

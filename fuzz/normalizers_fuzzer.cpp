@@ -3,6 +3,7 @@
 // extension text that follows, and the rest is the image, copied into a
 // block of exactly its size so that any access past it is a report.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -38,11 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string extension(reinterpret_cast<const char*>(data + 2), textLength);
   // The test reads a C string: anything after a NUL is not part of it.
   extension.resize(std::strlen(extension.c_str()));
-  int known = RomTypeFromExtension(&extension[0]);
+  int known = RomTypeFromExtension(extension.c_str());
   FUZZ_CHECK(known >= ROMTYPE_PLAIN && known <= ROMTYPE_SNES_COPIER && known != 5);
-  FUZZ_CHECK(std::none_of(extension.begin(), extension.end(), [](char c) { return c >= 'A' && c <= 'Z'; }));
+  // Letter case plays no part.
+  for (char& c : extension) c = static_cast<char>(c ^ (std::isalpha(static_cast<unsigned char>(c)) ? 0x20 : 0));
+  FUZZ_CHECK(RomTypeFromExtension(extension.c_str()) == known);
   const uint8_t* original = data + 2 + textLength;
   const size_t imageSize = size - 2 - textLength;
+  // A header found by the content leaves a range that runs to the end.
+  uint32_t restStart = uint32_t(imageSize);
+  uint32_t rest = FindHeaderByContent(original, &restStart);
+  FUZZ_CHECK(rest == 0 ? restStart == imageSize : restStart > 0 && restStart + rest == imageSize);
   std::unique_ptr<unsigned char[]> image(new unsigned char[imageSize]);
   std::copy(original, original + imageSize, image.get());
   uint32_t start = uint32_t(imageSize);

@@ -2,7 +2,7 @@
 // a name taken from the input, as a catalog would supply it. Each input is
 // played in a fresh working folder:
 //   byte 0, bit 0     the catalog entry is already taken
-//   byte 0, bit 1     a system name is kept ("sys"); else files go to "ren"
+//   byte 0, bit 1     first files go to "sys"; else to "ren"
 //   byte 0, bits 2-3  how many files (1 to 3) are placed under the name
 //   byte 0, bits 4-5  the files' extension: ".bin", ".BIN", none, ".a.b"
 //   byte 0, bit 6     a plain file named "dupes" stands in the way
@@ -15,7 +15,6 @@
 #include <map>
 
 #include "core/placement.h"
-#include "core/run.h"
 #include "fuzz/fuzz_support.h"
 
 namespace fs = std::filesystem;
@@ -32,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fs::remove_all(work);
   fs::create_directory(work);
   if (data[0] & 0x40) WriteWholeFile((work / "dupes").string(), data, 0);
-  if (data[0] & 0x02) KeepSystemName("sys");
+  Placement placement;
+  if (data[0] & 0x02) placement.folder = "sys";
   const char* const extensions[] = {".bin", ".BIN", "", ".a.b"};
   std::map<std::string, int> sources;  // contents, and copies found
   for (int i = 0; i < 1 + ((data[0] >> 2) & 3) % 3; ++i) {
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unsigned char taken = data[0] & 0x01;
   for (int i = 0; i < int(sources.size()); ++i) {
     std::string source = (work / ("file" + std::to_string(i))).string() + extensions[(data[0] >> 4) & 3];
-    PlaceCatalogMatch(source, &taken, name);
+    PlaceCatalogMatch(&placement, source, &taken, name);
     FUZZ_CHECK(safe || fs::exists(source));
   }
   for (const auto& entry : fs::recursive_directory_iterator(FuzzScratchDir())) {
@@ -54,6 +54,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++sources.at(std::string(std::istreambuf_iterator<char>(in), {}));
   }
   for (const auto& source : sources) FUZZ_CHECK(source.second == 1);
-  FreeKeptSystemName();
   return 0;
 }

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "core/catalog.h"
-#include "core/file_load.h"
+#include "core/read_source.h"
 #include "core/output.h"
 #include "core/patterns.h"
 #include "core/platform.h"
@@ -47,47 +48,77 @@ bool ParseRecord(char* line, ImageEntry* entry, const char** name) {
   return true;
 }
 
+// The catalog's text, a line at a time.
+struct CatalogLines {
+  ByteReader bytes;
+  bool textMode = false;
+  char line[kLineBuffer];
+};
+
+int NextLine(CatalogLines* lines) {
+  return ReadLine(&lines->bytes, lines->textMode, lines->line, kLineBuffer);
+}
+
 // Reads up to and including the first separator line. Returns false when
 // the file ends first.
-bool SkipHeader(std::FILE* stream, char* line) {
-  while (std::fgets(line, kLineBuffer, stream) != nullptr) {
-    if (IsSeparatorLine(line)) return true;
+bool SkipHeader(CatalogLines* lines) {
+  while (NextLine(lines)) {
+    if (IsSeparatorLine(lines->line)) return true;
   }
   return false;
 }
 
 // Appends one entry per record line up to the next separator line or the
-// end of the file. Returns the number appended, or 0 after a message when
-// the memory runs out.
-uint32_t ReadRecords(std::FILE* stream, char* line, const std::string& fileName) {
-  while (std::fgets(line, kLineBuffer, stream) != nullptr) {
-    if (IsSeparatorLine(line)) break;
+// end of the file. Returns the number appended; 0, with what went wrong in
+// `*said`, when the memory runs out or a read fails.
+uint32_t ReadRecords(CatalogLines* lines, const std::string& fileName, std::string* said) {
+  while (NextLine(lines)) {
+    if (IsSeparatorLine(lines->line)) break;
     ImageEntry entry = {};
     const char* name = nullptr;
-    if (!ParseRecord(line, &entry, &name)) continue;
+    if (!ParseRecord(lines->line, &entry, &name)) continue;
     if (!CatalogAppend(entry, name, std::strlen(name))) {
-      return CatalogRefuseForMemory<ImageEntry>(fileName);
+      return CatalogRefuseForMemory<ImageEntry>(fileName, said);
     }
   }
-  return CatalogFinishLoad<ImageEntry>(fileName);
+  if (lines->bytes.failed) {
+    return CatalogRefuseUnread<ImageEntry>(fileName, lines->bytes.error, said);
+  }
+  return CatalogFinishLoad<ImageEntry>(fileName, said);
 }
 
-}  // namespace
-
-uint32_t LoadImageCatalog(const char* systemName) {
-  KeepSystemName(systemName);
-  std::string fileName = std::string(systemName) + ".crc";
-  OwnedStream stream(PlatformOpenForReading(fileName.c_str(), true));
-  if (!stream) return 0;
-  char line[kLineBuffer];
-  // The first line is a title; not even a leading "-" makes it special.
-  if (std::fgets(line, kLineBuffer, stream.get()) == nullptr) return 0;
+// The first line is a title; not even a leading "-" makes it special.
+// Builds the pattern list "*.jpg" when none exists yet.
+uint32_t ReadCatalog(CatalogLines* lines, const std::string& fileName, std::string* said) {
+  if (!NextLine(lines)) {
+    if (!lines->bytes.failed) return 0;
+    return CatalogRefuseUnread<ImageEntry>(fileName, lines->bytes.error, said);
+  }
   if (!PatternListExists()) {
     char pictures[] = "*.jpg";
     BuildPatternList(pictures, false);
   }
-  if (!SkipHeader(stream.get(), line)) return 0;
-  return ReadRecords(stream.get(), line, fileName);
+  if (!SkipHeader(lines)) {
+    if (!lines->bytes.failed) return 0;
+    return CatalogRefuseUnread<ImageEntry>(fileName, lines->bytes.error, said);
+  }
+  return ReadRecords(lines, fileName, said);
+}
+
+}  // namespace
+
+uint32_t LoadImageCatalog(const RunState& run, std::string* said) {
+  std::string fileName = run.systemName + ".crc";
+  std::string error;
+  SourcePtr source = run.open(fileName, &error);
+  if (!source) return 0;
+  std::unique_ptr<CatalogLines> lines(new (std::nothrow) CatalogLines);
+  if (!lines || !ByteReaderStart(&lines->bytes, source.get())) {
+    return CatalogRefuseForMemory<ImageEntry>(fileName, said);
+  }
+  // Read as this system reads text files, which is how they were written.
+  lines->textMode = PlatformTextModeTranslates() != 0;
+  return ReadCatalog(lines.get(), fileName, said);
 }
 
 std::string FormatRecordLine(const char* name, uint32_t size, unsigned width,
@@ -95,10 +126,10 @@ std::string FormatRecordLine(const char* name, uint32_t size, unsigned width,
   return Format("%-12s  %9u  %4u x %4u  %0x\n", name, size, width, height, crc);
 }
 
-uint32_t WriteMissingImages(const char* systemName, uint32_t* total) {
+uint32_t WriteMissingImages(const RunState& run, uint32_t* total) {
   const char kDashes[] = "---------------------------------------------\n";
   *total = CatalogSize<ImageEntry>();
-  std::printf("Missing from %s.crc\n%s", systemName, kDashes);
+  std::printf("Missing from %s.crc\n%s", run.systemName.c_str(), kDashes);
   uint32_t found = CatalogForEachMissing<ImageEntry>([](const ImageEntry& entry) {
     std::fputs(FormatRecordLine(CatalogEntryName(entry).c_str(), entry.size,
                                 entry.width, entry.height, entry.crc).c_str(),

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/run.h"
+
 // One catalogued picture. Only `crc` and `name` take part in placing a
 // file; size and pixel size are kept as the catalog lists them.
 struct ImageEntry {
@@ -25,16 +27,15 @@ struct ImageEntry {
   unsigned char taken;   // set once a file has been placed under this entry
 };
 
-// Reads `systemName` followed by ".crc" from the current directory into
-// the catalog of ImageEntry. Keeps a copy of `systemName` as the target
-// folder (before opening the file) and, once the first line has been read,
-// builds the pattern list "*.jpg" (without echo) when none exists yet.
-// Record lines without any field, and those with fewer than six fields,
-// are skipped. Returns the number of entries appended; 0 when the file
-// cannot be opened, is empty, has no separator line after its first line,
-// or holds no record, and 0 after a message on standard error when the
+// Reads `run.systemName` followed by ".crc", opened with `run.open`, into
+// the catalog of ImageEntry. Once the first line has been read, builds
+// the pattern list "*.jpg" (without echo) when none exists yet. Record
+// lines without any field, and those with fewer than six fields, are
+// skipped. Returns the number of entries appended; 0 when the file cannot
+// be opened, is empty, has no separator line after its first line, or
+// holds no record; 0, with the reason in `*said`, when a read fails or the
 // memory for the catalog runs out.
-uint32_t LoadImageCatalog(const char* systemName);
+uint32_t LoadImageCatalog(const RunState& run, std::string* said);
 
 // One record line of the .crc layout: "%-12s  %9u  %4u x %4u  %0x\n" with
 // the name, size, width, height and CRC-32 (hexadecimal without leading
@@ -43,10 +44,10 @@ std::string FormatRecordLine(const char* name, uint32_t size, unsigned width,
                              unsigned height, uint32_t crc);
 
 // Writes each entry that no file took to standard output as a catalog of
-// the .crc layout: the title "Missing from <systemName>.crc", a line of
+// the .crc layout: the title "Missing from <system name>.crc", a line of
 // dashes, one record line per entry in load order (as dump mode writes
 // them, with the size and pixel size the catalog gave), and a closing line
 // of dashes. Returns how many entries a file took, their number in `total`.
-uint32_t WriteMissingImages(const char* systemName, uint32_t* total);
+uint32_t WriteMissingImages(const RunState& run, uint32_t* total);
 
 #endif  // IMAGETOOL_CRC_READER_H_

@@ -42,19 +42,18 @@ uint32_t FindJpegDimensions(const unsigned char* data, uint32_t* lengthInOut,
   return 0;
 }
 
-void IdentifyImageFile(std::string foundName, const char* directory, int flags,
-                       FileResult* result) {
+void IdentifyImageFile(const RunState& run, const std::string& foundName, FileResult* result) {
   const std::string& path = result->path;
-  if (!BuildPath(directory, foundName.c_str(), &result->path)) return;
+  if (!BuildPath(run.directory.c_str(), foundName.c_str(), &result->path)) return;
   FileBuffer* buffer = ReusableFileBuffer();
   uint32_t size = 0;
-  if (!LoadFile(path, buffer, &size)) return;
+  if (!LoadFile(run.open, path, buffer, &size)) return;
   uint32_t start = size;
   uint16_t height = 0;
   uint16_t width = 0;
   uint32_t count =
       FindJpegDimensions(buffer->bytes.get(), &start, &height, &width);
   result->crc = Crc32Compute(buffer->bytes.get(), count, start, 0);
-  if (result->crc == 0 || !(flags & RUN_DUMP)) return;
+  if (result->crc == 0 || !(run.flags & RUN_DUMP)) return;
   result->dumpLine = FormatRecordLine(foundName.c_str(), size, width, height, result->crc);
 }

@@ -31,7 +31,6 @@ uint32_t FindJpegDimensions(const unsigned char* data, uint32_t* lengthInOut,
 // height, CRC-32) as its dump line. Files without a frame header, or with a CRC-32
 // of 0, give nothing; a file that cannot be read is reported by LoadFile.
 // Any thread.
-void IdentifyImageFile(std::string foundName, const char* directory, int flags,
-                       FileResult* result);
+void IdentifyImageFile(const RunState& run, const std::string& foundName, FileResult* result);
 
 #endif  // IMAGETOOL_IDENTIFY_H_

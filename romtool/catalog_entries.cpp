@@ -34,7 +34,6 @@ int ParseCatalogCrc(const char* text, size_t length, uint32_t* crc) {
 void StartCatalogGame(CatalogGame* game, const std::string& utf8Name) {
   game->utf8Name = utf8Name;
   game->kept = game->spelled = false;
-  game->length = 0;
 }
 
 namespace {
@@ -53,15 +52,16 @@ int KeepGameName(CatalogGame* game) {
 }
 
 // Like an unsafe name: the files it would take stay where they are.
-int RefuseUnspelledName(const std::string& utf8Name) {
-  std::fprintf(stderr, "Err: Refused catalog name \"%s\" that this system cannot spell\n",
-               Printable(utf8Name).c_str());
+int RefuseUnspelledName(const std::string& utf8Name, std::string* said) {
+  *said += "Err: Refused catalog name \"" + Printable(utf8Name) +
+           "\" that this system cannot spell\n";
   return 1;
 }
 
 }  // namespace
 
-int AppendCatalogRom(CatalogGame* game, const std::string& utf8Name, uint32_t crc) {
+int AppendCatalogRom(CatalogGame* game, const std::string& utf8Name, uint32_t crc,
+                     std::string* said) {
   if (!KeepGameName(game)) return 0;
   RomEntry entry = {};
   entry.crc = crc;
@@ -69,29 +69,30 @@ int AppendCatalogRom(CatalogGame* game, const std::string& utf8Name, uint32_t cr
   entry.gameAt = game->at;
   entry.gameLength = game->length;
   if (utf8Name.empty()) {
-    if (!game->spelled) return RefuseUnspelledName(game->utf8Name);
+    if (!game->spelled) return RefuseUnspelledName(game->utf8Name, said);
     entry.nameAt = game->at;
     entry.nameLength = game->length;
     return CatalogAppendEntry(entry);
   }
   std::string name;
-  if (!PlatformNameFromUtf8(utf8Name, &name)) return RefuseUnspelledName(utf8Name);
+  if (!PlatformNameFromUtf8(utf8Name, &name)) return RefuseUnspelledName(utf8Name, said);
   entry.nameLength = static_cast<uint16_t>(std::min(name.size(), RomEntry::kNameWidth));
   if (!CatalogKeepText<RomEntry>(name.data(), entry.nameLength, &entry.nameAt)) return 0;
   return CatalogAppendEntry(entry);
 }
 
-uint32_t ReportEmptyCatalog(const std::string& fileName, int shape) {
+uint32_t ReportEmptyCatalog(const std::string& fileName, int shape, std::string* said) {
   const char* why = "lists no rom with a CRC-32";
   if (shape == EMPTY_SOFTWARE_LIST) why = "is a software list, which Tessary does not sort by";
   if (shape == EMPTY_ROMS_IN_FOLDERS) why = "keeps its roms in folders, which Tessary does not sort by";
-  std::fprintf(stderr, "\nErr: Catalog %s %s\n", Printable(fileName).c_str(), why);
+  *said += "\nErr: Catalog " + Printable(fileName) + " " + why + "\n";
   return 0;
 }
 
-uint32_t RefuseMalformedCatalog(const std::string& fileName, unsigned long line) {
+uint32_t RefuseMalformedCatalog(const std::string& fileName, unsigned long line,
+                                std::string* said) {
   CatalogClear<RomEntry>();
-  std::fprintf(stderr, "\nErr: Catalog %s is not well-formed at line %lu\n",
-               Printable(fileName).c_str(), line);
+  *said += "\nErr: Catalog " + Printable(fileName) + " is not well-formed at line " +
+           std::to_string(line) + "\n";
   return 0;
 }

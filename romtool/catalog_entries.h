@@ -29,10 +29,10 @@ void StartCatalogGame(CatalogGame* game, const std::string& utf8Name);
 // Appends to the catalog of RomEntry an entry for `crc` of `game` under
 // `utf8Name`, or the game's name when it is empty (some catalogs name only
 // the game), spelled for this system by PlatformNameFromUtf8. A name the
-// system cannot spell adds nothing and is refused with one line on
-// standard error. Returns 1 (appended or refused); 0 when the memory runs
-// out.
-int AppendCatalogRom(CatalogGame* game, const std::string& utf8Name, uint32_t crc);
+// system cannot spell adds nothing and is refused with one line added to
+// `*said`. Returns 1 (appended or refused); 0 when the memory runs out.
+int AppendCatalogRom(CatalogGame* game, const std::string& utf8Name, uint32_t crc,
+                     std::string* said);
 
 // Why a published catalog that was read whole gave no entry.
 enum EmptyCatalogShape {
@@ -41,14 +41,15 @@ enum EmptyCatalogShape {
   EMPTY_ROMS_IN_FOLDERS,   // roms inside folders of a game
 };
 
-// Says on standard error why `fileName` gave no entry, as one line that
+// Adds to `*said` the line that says why `fileName` gave no entry, which
 // the "Error getting data." of the run follows. Returns 0.
-uint32_t ReportEmptyCatalog(const std::string& fileName, int shape);
+uint32_t ReportEmptyCatalog(const std::string& fileName, int shape, std::string* said);
 
 // Refuses `fileName` whole, found faulty at line `line`: empties the
-// catalog and prints "\nErr: Catalog <file> is not well-formed at line N\n"
-// to standard error. Returns 0. Entries read before the fault go too: the
-// rest of a broken catalog could send files to the wrong names.
-uint32_t RefuseMalformedCatalog(const std::string& fileName, unsigned long line);
+// catalog and adds "\nErr: Catalog <file> is not well-formed at line N\n"
+// to `*said`. Returns 0. Entries read before the fault go too: the rest
+// of a broken catalog could send files to the wrong names.
+uint32_t RefuseMalformedCatalog(const std::string& fileName, unsigned long line,
+                                std::string* said);
 
 #endif  // ROMTOOL_CATALOG_ENTRIES_H_

@@ -40,23 +40,15 @@ struct CmpLoad {
   CatalogGame game;
   unsigned long faultLine = 0;  // set for a fault found after its line
   bool outOfMemory = false;
+  std::string* said = nullptr;  // what the load has to say
 };
 
 bool IsSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// Makes the next piece ready. Returns false at the end of the file (a
-// read error ends it too: what follows cannot be read).
-bool Refill(CmpTokenizer* t) {
-  t->at = 0;
-  t->end = std::fread(t->piece.get(), 1, CmpTokenizer::kPiece, t->stream);
-  return t->end > 0;
-}
-
 // The next byte, not taken; -1 at the end of the file.
-int Peek(CmpTokenizer* t) {
-  if (t->at == t->end && !Refill(t)) return -1;
-  return t->piece[t->at];
-}
+int Peek(CmpTokenizer* t) { return PeekByte(&t->bytes); }
+
+void Take(CmpTokenizer* t) { ++t->bytes.at; }
 
 // Takes white space, counting lines, and lines that start with "#"
 // (comments). Returns the next byte, not taken.
@@ -64,14 +56,14 @@ int SkipSpace(CmpTokenizer* t) {
   int c;
   while ((c = Peek(t)) >= 0 && (IsSpace(c) || (c == '#' && t->atLineStart))) {
     if (c == '#') {
-      while ((c = Peek(t)) >= 0 && c != '\n') ++t->at;
+      while ((c = Peek(t)) >= 0 && c != '\n') Take(t);
       continue;
     }
     if (c == '\n') {
       ++t->line;
       t->atLineStart = true;
     }
-    ++t->at;
+    Take(t);
   }
   return c;
 }
@@ -88,7 +80,7 @@ int ReadWord(CmpTokenizer* t) {
   int c;
   while ((c = Peek(t)) >= 0 && !IsSpace(c) && c != '(' && c != ')') {
     if (!Keep(t, c)) return CMP_FAULT;
-    ++t->at;
+    Take(t);
   }
   return CMP_TEXT;
 }
@@ -99,7 +91,7 @@ int ReadQuoted(CmpTokenizer* t) {
   for (;;) {
     int c = Peek(t);
     if (c < 0 || c == '\n') return CMP_FAULT;
-    ++t->at;
+    Take(t);
     if (c == '"') return CMP_TEXT;
     if (!Keep(t, c)) return CMP_FAULT;
   }
@@ -156,7 +148,7 @@ int KeepRom(CmpLoad* load) {
 int EmitGame(CmpLoad* load) {
   StartCatalogGame(&load->game, load->gameName);
   for (const PendingRom& rom : load->gameRoms) {
-    if (!AppendCatalogRom(&load->game, rom.name, rom.crc)) {
+    if (!AppendCatalogRom(&load->game, rom.name, rom.crc, load->said)) {
       load->outOfMemory = true;
       return 0;
     }
@@ -203,16 +195,16 @@ int ReadBlock(CmpLoad* load, int role, int depth) {
 
 }  // namespace
 
-int CmpStart(CmpTokenizer* tokenizer, std::FILE* stream) {
-  tokenizer->piece.reset(new (std::nothrow) unsigned char[CmpTokenizer::kPiece]);
-  if (!tokenizer->piece) return 0;
-  tokenizer->stream = stream;
+int CmpStart(CmpTokenizer* tokenizer, ReadSource* source) {
+  if (!ByteReaderStart(&tokenizer->bytes, source)) return 0;
   tokenizer->line = 1;
   tokenizer->atLineStart = true;
   tokenizer->text.clear();
-  Refill(tokenizer);
-  const unsigned char* p = tokenizer->piece.get();
-  if (tokenizer->end >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) tokenizer->at = 3;
+  ByteReader* bytes = &tokenizer->bytes;
+  if (PeekByte(bytes) == 0xEF && bytes->end >= 3 && bytes->piece[1] == 0xBB &&
+      bytes->piece[2] == 0xBF) {
+    bytes->at = 3;
+  }
   return 1;
 }
 
@@ -220,7 +212,7 @@ int CmpNextToken(CmpTokenizer* tokenizer) {
   int c = SkipSpace(tokenizer);
   tokenizer->text.clear();
   if (c < 0) return CMP_END;
-  ++tokenizer->at;
+  Take(tokenizer);
   tokenizer->atLineStart = false;
   if (c == '(') return CMP_OPEN;
   if (c == ')') return CMP_CLOSE;
@@ -228,16 +220,22 @@ int CmpNextToken(CmpTokenizer* tokenizer) {
   return Keep(tokenizer, c) ? ReadWord(tokenizer) : CMP_FAULT;
 }
 
-uint32_t LoadCmpCatalog(std::FILE* stream, const std::string& fileName) {
+uint32_t LoadCmpCatalog(ReadSource* source, const std::string& fileName, std::string* said) {
   std::unique_ptr<CmpLoad> load(new (std::nothrow) CmpLoad);
-  if (!load || !CmpStart(&load->tokens, stream)) {
-    return CatalogRefuseForMemory<RomEntry>(fileName);
+  if (!load || !CmpStart(&load->tokens, source)) {
+    return CatalogRefuseForMemory<RomEntry>(fileName, said);
   }
-  if (ReadBlock(load.get(), kTopBlock, 0)) {
-    if (CatalogSize<RomEntry>() == 0) return ReportEmptyCatalog(fileName, EMPTY_NO_CRC);
-    return CatalogFinishLoad<RomEntry>(fileName);
+  load->said = said;
+  int read = ReadBlock(load.get(), kTopBlock, 0);
+  // A failed read cuts the text wherever it falls: that, not what the cut
+  // looks like, is what went wrong.
+  const ByteReader& bytes = load->tokens.bytes;
+  if (bytes.failed) return CatalogRefuseUnread<RomEntry>(fileName, bytes.error, said);
+  if (read) {
+    if (CatalogSize<RomEntry>() == 0) return ReportEmptyCatalog(fileName, EMPTY_NO_CRC, said);
+    return CatalogFinishLoad<RomEntry>(fileName, said);
   }
-  if (load->outOfMemory) return CatalogRefuseForMemory<RomEntry>(fileName);
+  if (load->outOfMemory) return CatalogRefuseForMemory<RomEntry>(fileName, said);
   unsigned long line = load->faultLine != 0 ? load->faultLine : load->tokens.line;
-  return RefuseMalformedCatalog(fileName, line);
+  return RefuseMalformedCatalog(fileName, line, said);
 }

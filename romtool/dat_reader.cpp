@@ -4,10 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "core/catalog.h"
-#include "core/file_load.h"
+#include "core/read_source.h"
 #include "core/patterns.h"
 #include "core/placement.h"
 #include "core/platform.h"
@@ -56,19 +57,34 @@ bool ParseRecord(char* line, RomEntry* entry, const char** name) {
   return ParsePlainRecord(line, entry, name);
 }
 
+// The catalog's text, a line at a time.
+struct CatalogLines {
+  ByteReader bytes;
+  bool textMode = false;
+  char line[kLineBuffer];
+};
+
+int NextLine(CatalogLines* lines) {
+  return ReadLine(&lines->bytes, lines->textMode, lines->line, kLineBuffer);
+}
+
 // Appends one entry per record line up to the end of the file. Returns
-// the number appended, or 0 after a message when the memory runs out.
-uint32_t ReadRecords(std::FILE* stream, char* line, const std::string& fileName) {
-  while (std::fgets(line, kLineBuffer, stream) != nullptr) {
+// the number appended; 0, with what went wrong in `*said`, when the memory
+// runs out or a read fails.
+uint32_t ReadRecords(CatalogLines* lines, const std::string& fileName, std::string* said) {
+  while (NextLine(lines)) {
     RomEntry entry = {};
     const char* name = nullptr;
-    if (!ParseRecord(line, &entry, &name)) continue;
+    if (!ParseRecord(lines->line, &entry, &name)) continue;
     size_t length = std::min(std::strlen(name), RomEntry::kLineNameWidth);
     if (!CatalogAppend(entry, name, length)) {
-      return CatalogRefuseForMemory<RomEntry>(fileName);
+      return CatalogRefuseForMemory<RomEntry>(fileName, said);
     }
   }
-  return CatalogFinishLoad<RomEntry>(fileName);
+  if (lines->bytes.failed) {
+    return CatalogRefuseUnread<RomEntry>(fileName, lines->bytes.error, said);
+  }
+  return CatalogFinishLoad<RomEntry>(fileName, said);
 }
 
 // The layouts whose records name no patterns look at every file.
@@ -78,13 +94,15 @@ void ListEveryFile() {
   BuildPatternList(everything, true);
 }
 
-// Handles line 1. A sectioned file is read up to its "[GAMES]" line.
-void ReadHeader(char* line, std::FILE* stream) {
+// Handles line 1, in `lines->line`. A sectioned file is read up to its
+// "[GAMES]" line.
+void ReadHeader(CatalogLines* lines) {
+  char* line = lines->line;
   if (line[0] == '[') {
     ListEveryFile();
     TrimLineEnd(line);
     while (std::strcmp(line, "[GAMES]") != 0) {
-      if (std::fgets(line, kLineBuffer, stream) == nullptr) return;
+      if (!NextLine(lines)) return;
       TrimLineEnd(line);
     }
   } else if (!PatternListExists()) {
@@ -95,20 +113,20 @@ void ReadHeader(char* line, std::FILE* stream) {
 // The layouts that the start of a catalog tells apart.
 enum CatalogLayout { kLineLayout, kXmlLayout, kClrMameProLayout };
 
-// Whether the next bytes of `stream` are those of `text`.
-bool Follows(std::FILE* stream, const char* text) {
+// Whether the next bytes of `bytes` are those of `text`.
+bool Follows(ByteReader* bytes, const char* text) {
   for (; *text != '\0'; ++text) {
-    if (std::getc(stream) != static_cast<unsigned char>(*text)) return false;
+    if (TakeByte(bytes) != static_cast<unsigned char>(*text)) return false;
   }
   return true;
 }
 
 // Takes a UTF-8 byte order mark (only at the start) and white space;
 // returns the first other byte, taken, or EOF.
-int FirstSignificantByte(std::FILE* stream, bool atStart) {
-  int c = std::getc(stream);
-  if (atStart && c == 0xEF) c = Follows(stream, "\xBB\xBF") ? std::getc(stream) : EOF;
-  while (c == ' ' || c == '\t' || c == '\r' || c == '\n') c = std::getc(stream);
+int FirstSignificantByte(ByteReader* bytes, bool atStart) {
+  int c = TakeByte(bytes);
+  if (atStart && c == 0xEF) c = Follows(bytes, "\xBB\xBF") ? TakeByte(bytes) : -1;
+  while (c == ' ' || c == '\t' || c == '\r' || c == '\n') c = TakeByte(bytes);
   return c;
 }
 
@@ -120,68 +138,78 @@ bool IsWordByte(int c) {
 // of the word and then "(": how a ClrMamePro file starts, with whichever
 // block. The line layouts never start so: a pattern line starts with a
 // wildcard or a name, and holds no parenthesis after its first word.
-bool StartsWithBlock(std::FILE* stream, int c) {
+bool StartsWithBlock(ByteReader* bytes, int c) {
   if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
-  while (IsWordByte(c)) c = std::getc(stream);
-  while (c == ' ' || c == '\t' || c == '\r' || c == '\n') c = std::getc(stream);
+  while (IsWordByte(c)) c = TakeByte(bytes);
+  while (c == ' ' || c == '\t' || c == '\r' || c == '\n') c = TakeByte(bytes);
   return c == '(';
 }
 
 // The first significant byte, past lines that start with "#" (the
 // comments of ClrMamePro files), or EOF. Sets `comments` when it passed
 // any.
-int FirstByteAfterComments(std::FILE* stream, bool* comments) {
-  int c = FirstSignificantByte(stream, true);
+int FirstByteAfterComments(ByteReader* bytes, bool* comments) {
+  int c = FirstSignificantByte(bytes, true);
   while (c == '#') {
     *comments = true;
-    while (c != EOF && c != '\n') c = std::getc(stream);
-    c = FirstSignificantByte(stream, false);
+    while (c >= 0 && c != '\n') c = TakeByte(bytes);
+    c = FirstSignificantByte(bytes, false);
   }
   return c;
 }
 
-// The layout of the catalog open in `stream` by its first significant
-// bytes: "<?xml" or "<datafile", or a word before a "(". Leaves the stream
-// at its start again.
-int SniffLayout(std::FILE* stream) {
-  int layout = kLineLayout;
+// The layout of the catalog read by `bytes`, from its start, by its first
+// significant bytes: "<?xml" or "<datafile", or a word before a "(".
+int SniffLayout(ByteReader* bytes) {
   bool comments = false;
-  int c = FirstByteAfterComments(stream, &comments);
+  int c = FirstByteAfterComments(bytes, &comments);
   if (c == '<' && !comments) {
-    c = std::getc(stream);
-    if ((c == '?' && Follows(stream, "xml")) || (c == 'd' && Follows(stream, "atafile"))) {
-      layout = kXmlLayout;
+    c = TakeByte(bytes);
+    if ((c == '?' && Follows(bytes, "xml")) || (c == 'd' && Follows(bytes, "atafile"))) {
+      return kXmlLayout;
     }
-  } else if (StartsWithBlock(stream, c)) {
-    layout = kClrMameProLayout;
+  } else if (StartsWithBlock(bytes, c)) {
+    return kClrMameProLayout;
   }
-  std::rewind(stream);
-  return layout;
+  return kLineLayout;
+}
+
+// Reads the line layouts from the start of `source`.
+uint32_t LoadLineCatalog(ReadSource* source, const std::string& fileName, std::string* said) {
+  std::unique_ptr<CatalogLines> lines(new (std::nothrow) CatalogLines);
+  if (!lines || !ByteReaderStart(&lines->bytes, source)) {
+    return CatalogRefuseForMemory<RomEntry>(fileName, said);
+  }
+  // Read as this system reads text files, which is how they were written.
+  lines->textMode = PlatformTextModeTranslates() != 0;
+  if (NextLine(lines.get())) ReadHeader(lines.get());
+  if (lines->bytes.failed) {
+    return CatalogRefuseUnread<RomEntry>(fileName, lines->bytes.error, said);
+  }
+  return ReadRecords(lines.get(), fileName, said);
 }
 
 }  // namespace
 
-uint32_t LoadRomCatalog(const char* systemName) {
-  KeepSystemName(systemName);
-  std::string fileName = std::string(systemName) + ".dat";
-  // Binary mode: the structured layouts count their own lines, and a byte
-  // 0x1A must not end the file early on Windows.
-  OwnedStream stream(PlatformOpenForReading(fileName.c_str(), false));
-  if (!stream) return 0;
-  int layout = SniffLayout(stream.get());
+uint32_t LoadRomCatalog(const RunState& run, std::string* said) {
+  std::string fileName = run.systemName + ".dat";
+  std::string error;
+  SourcePtr source = run.open(fileName, &error);
+  if (!source) return 0;
+  std::unique_ptr<ByteReader> start(new (std::nothrow) ByteReader);
+  if (!start || !ByteReaderStart(start.get(), source.get())) {
+    return CatalogRefuseForMemory<RomEntry>(fileName, said);
+  }
+  int layout = SniffLayout(start.get());
+  if (start->failed) return CatalogRefuseUnread<RomEntry>(fileName, start->error, said);
+  start.reset();
   if (layout != kLineLayout) ListEveryFile();
-  if (layout == kXmlLayout) return LoadXmlCatalog(stream.get(), fileName);
-  if (layout == kClrMameProLayout) return LoadCmpCatalog(stream.get(), fileName);
-  // The line layouts are read in text mode, as they always were.
-  stream.reset(PlatformOpenForReading(fileName.c_str(), true));
-  if (!stream) return 0;
-  char line[kLineBuffer];
-  if (std::fgets(line, kLineBuffer, stream.get()) == nullptr) return 0;
-  ReadHeader(line, stream.get());
-  return ReadRecords(stream.get(), line, fileName);
+  if (layout == kXmlLayout) return LoadXmlCatalog(source.get(), fileName, said);
+  if (layout == kClrMameProLayout) return LoadCmpCatalog(source.get(), fileName, said);
+  return LoadLineCatalog(source.get(), fileName, said);
 }
 
-uint32_t WriteMissingRoms(const char*, uint32_t* total) {
+uint32_t WriteMissingRoms(const RunState&, uint32_t* total) {
   *total = CatalogSize<RomEntry>();
   return CatalogForEachMissing<RomEntry>([](const RomEntry& entry) {
     std::printf("%08x %s\n", entry.crc, CatalogEntryName(entry).c_str());
@@ -201,19 +229,18 @@ std::string ArchiveExtension(const std::string& path) {
 
 }  // namespace
 
-void PlaceRomFile(const FileResult& result, int flags) {
-  bool preview = (flags & RUN_PREVIEW) != 0;
+void PlaceRomFile(Placement* placement, const FileResult& result) {
   for (int i = 0; i < result.lookups.count; ++i) {
     RomEntry* entry = CatalogFindByCrc<RomEntry>(result.lookups.crc[i]);
     if (entry == nullptr) continue;
     std::string name = CatalogEntryName(*entry);
-    if (!entry->asCatalogued) return PlaceCatalogMatch(result.path, &entry->taken, name, preview);
+    if (!entry->asCatalogued) return PlaceCatalogMatch(placement, result.path, &entry->taken, name);
     if (result.archive) {
       // An archive holds a game: it takes the game's name (its rom's where
       // the game has none that this system can spell).
       std::string game = CatalogText<RomEntry>(entry->gameAt, entry->gameLength);
       name = (game.empty() ? name : game) + ArchiveExtension(result.path);
     }
-    return PlaceCatalogMatch(result.path, &entry->taken, name, preview, false);
+    return PlaceCatalogMatch(placement, result.path, &entry->taken, name, false);
   }
 }

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/file_result.h"
+#include "core/run.h"
 
 // One catalogued ROM image.
 struct RomEntry {
@@ -29,31 +29,31 @@ struct RomEntry {
   unsigned char asCatalogued;
 };
 
-// Reads `systemName` followed by ".dat" from the current directory into
-// the catalog of RomEntry, keeps a copy of `systemName` as the target
-// folder, and builds the pattern list from the file when none exists yet
-// (echoing it; "*.*" for the layouts that name no patterns). A file whose
-// first bytes, after a UTF-8 byte order mark and white space, are "<?xml"
-// or "<datafile" is read as XML; one that starts with a word and "(",
-// such as "clrmamepro (" or "game (", after any lines that start with "#",
-// as ClrMamePro text; any other in the line layouts. Returns the number
-// of entries appended; 0 when the file cannot be opened, is empty, or
-// holds no record, and 0 after a message on standard error when the
-// memory for the catalog runs out, or a published catalog is not
-// well-formed or gives no entry.
-uint32_t LoadRomCatalog(const char* systemName);
+// Reads `run.systemName` followed by ".dat", opened with `run.open`, into
+// the catalog of RomEntry, and builds the pattern list from the file when
+// none exists yet (echoing it; "*.*" for the layouts that name no
+// patterns). A file whose first bytes, after a UTF-8 byte order mark and
+// white space, are "<?xml" or "<datafile" is read as XML; one that starts
+// with a word and "(", such as "clrmamepro (" or "game (", after any lines
+// that start with "#", as ClrMamePro text; any other in the line layouts.
+// Returns the number of entries appended; 0 when the file cannot be
+// opened, is empty, or holds no record; 0, with the reason in `*said`,
+// when a read fails, the memory for the catalog runs out, or a published
+// catalog is not well-formed or gives no entry. Lines about names passed
+// over go to `*said` too.
+uint32_t LoadRomCatalog(const RunState& run, std::string* said);
 
 // Writes each entry that no file took as a record line "%08x %s\n" of the
 // tool's own layout, in load order, after the pattern line that the load
 // echoed: together a catalog of what is still missing. Returns how many
 // entries a file took, and their number in `total`.
-uint32_t WriteMissingRoms(const char* systemName, uint32_t* total);
+uint32_t WriteMissingRoms(const RunState& run, uint32_t* total);
 
 // Places the file of `result` by the first of its CRC-32s that the
 // catalog lists: by the rule of the core's placement for an entry of the
 // line layouts; under the name as catalogued, or for an archive its
 // game's name and the archive's own extension, for an entry of a
 // published catalog.
-void PlaceRomFile(const FileResult& result, int flags);
+void PlaceRomFile(Placement* placement, const FileResult& result);
 
 #endif  // ROMTOOL_DAT_READER_H_

@@ -62,12 +62,13 @@ uint32_t ChecksumImage(unsigned char* image, uint32_t length, int type,
   return Crc32Compute(image, count, start, 0);
 }
 
-uint32_t IdentifyPlainFile(const std::string& path, char* extension, CrcLookups* lookups) {
+uint32_t IdentifyPlainFile(const SourceOpener& open, const std::string& path, const char* extension,
+                           CrcLookups* lookups) {
   if (!PatternListAccepts(extension)) return 0;
   int type = RomTypeFromExtension(extension);
   FileBuffer* buffer = ReusableFileBuffer();
   uint32_t length = 0;
-  if (!LoadFile(path, buffer, &length)) return 0;
+  if (!LoadFile(open, path, buffer, &length)) return 0;
   return ChecksumImage(buffer->bytes.get(), length, type, lookups);
 }
 
@@ -80,6 +81,7 @@ uint32_t ChecksumMember(ZipArchive* archive, const ZipEntry* entry, int type,
     Say(stderr, "\nErr: Unable to read file %s\n",
                  Printable(archive->archiveName).c_str());
   }
+  if (!archive->report.empty()) Say(stdout, "%s", archive->report.c_str());
   if (result != 0) return 0;
   return ChecksumImage(buffer->bytes.get(), entry->uncompressedSize, type, lookups);
 }
@@ -87,13 +89,17 @@ uint32_t ChecksumMember(ZipArchive* archive, const ZipEntry* entry, int type,
 // The last accepted member decides, with what to look it up by in rename
 // mode (with `lookups`). Members that need no normalizer are identified by
 // the CRC-32 the directory records, without reading them.
-uint32_t IdentifyArchive(const std::string& path, CrcLookups* lookups) {
-  ZipArchive* archive = ZipOpen(path.c_str());
-  if (archive == nullptr) return 0;
+uint32_t IdentifyArchive(const SourceOpener& open, const std::string& path, CrcLookups* lookups) {
+  std::string report;
+  ZipArchive* archive = ZipOpen(open, path, &report);
+  if (archive == nullptr) {
+    if (!report.empty()) Say(stdout, "%s", report.c_str());
+    return 0;
+  }
   uint32_t crc = 0;
   CrcLookups member;
   while (ZipEntry* entry = ZipNextEntry(archive)) {
-    char* extension = FindExtension(&entry->fileName[0]);
+    const char* extension = FindExtension(entry->fileName.c_str());
     if (extension == nullptr || !PatternListAccepts(extension)) continue;
     int type = RomTypeFromExtension(extension);
     member = CrcLookups();
@@ -102,6 +108,8 @@ uint32_t IdentifyArchive(const std::string& path, CrcLookups* lookups) {
                                                  lookups != nullptr ? &member : nullptr);
     if (type == ROMTYPE_PLAIN) AddCrcLookup(&member, crc);
   }
+  // A directory entry that ended the walk left its report.
+  if (!archive->report.empty()) Say(stdout, "%s", archive->report.c_str());
   ZipClose(archive);
   if (lookups != nullptr) *lookups = member;
   return crc;
@@ -109,20 +117,26 @@ uint32_t IdentifyArchive(const std::string& path, CrcLookups* lookups) {
 
 }  // namespace
 
-void IdentifyRomFile(std::string foundName, const char* directory, int flags,
-                     FileResult* result) {
-  char* extension = FindExtension(&foundName[0]);
+void IdentifyRomFile(const RunState& run, const std::string& foundName, FileResult* result) {
+  const char* extension = FindExtension(foundName.c_str());
   if (extension == nullptr) return;
-  if (!BuildPath(directory, foundName.c_str(), &result->path)) return;
-  CrcLookups* lookups = (flags & RUN_RENAME) != 0 ? &result->lookups : nullptr;
+  if (!BuildPath(run.directory.c_str(), foundName.c_str(), &result->path)) return;
+  CrcLookups* lookups = (run.flags & RUN_RENAME) != 0 ? &result->lookups : nullptr;
   result->archive = ExtensionMatches(extension, ".zip") != 0;
-  result->crc = result->archive ? IdentifyArchive(result->path, lookups)
-                                : IdentifyPlainFile(result->path, extension, lookups);
-  if (result->crc == 0 || !(flags & RUN_DUMP)) return;
-  // "%08x %s\n", written out: formatting costs more than a small file.
+  result->crc = result->archive ? IdentifyArchive(run.open, result->path, lookups)
+                                : IdentifyPlainFile(run.open, result->path, extension, lookups);
+  if (result->crc == 0 || !(run.flags & RUN_DUMP)) return;
+  // "%08x %s\n", written out: formatting costs more than a small file. A
+  // plain file's extension is listed in lower case; an archive's name as
+  // it is.
   static const char kDigits[] = "0123456789abcdef";
   result->dumpLine.resize(9);
   for (int i = 0; i < 8; ++i) result->dumpLine[i] = kDigits[(result->crc >> (28 - 4 * i)) & 0xF];
   result->dumpLine[8] = ' ';
+  size_t extensionAt = result->dumpLine.size() + (extension - foundName.c_str());
   result->dumpLine.append(foundName).push_back('\n');
+  if (result->archive) return;
+  for (size_t i = extensionAt; i + 1 < result->dumpLine.size(); ++i) {
+    result->dumpLine[i] = static_cast<char>(AsciiLower(static_cast<unsigned char>(result->dumpLine[i])));
+  }
 }

@@ -6,7 +6,8 @@
 
 #include "core/run.h"
 
-// Works out the CRC-32 of one found file into `result`: for a plain image,
+// Works out the CRC-32 of one found file of `run.directory`, read through
+// `run.open`, into `result`: for a plain image,
 // of the bytes its extension's header normalizer selects; for a zip
 // archive (any extension that agrees with ".zip" over the shorter length),
 // that of the last member whose extension the pattern list accepts. In
@@ -17,7 +18,6 @@
 // a member that needs no normalizer is looked up by the CRC-32 the
 // archive records, without reading it. A name without an extension gives
 // nothing. Any thread.
-void IdentifyRomFile(std::string foundName, const char* directory, int flags,
-                     FileResult* result);
+void IdentifyRomFile(const RunState& run, const std::string& foundName, FileResult* result);
 
 #endif  // ROMTOOL_IDENTIFY_H_

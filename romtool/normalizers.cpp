@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "core/text.h"
 
@@ -81,15 +82,14 @@ const HeaderNormalizer kHeaderNormalizers[8] = {
     NormalizeSmd,              NormalizeSnesCopier,
 };
 
-int RomTypeFromExtension(char* extension) {
-  char* text = extension;
+int RomTypeFromExtension(const char* extension) {
+  const char* text = extension;
   if (*text == '*') ++text;
   if (*text == '.') ++text;
-  for (char* p = text; *p != '\0'; ++p) {
-    *p = static_cast<char>(AsciiLower(static_cast<unsigned char>(*p)));
-  }
+  std::string lowered(text);
+  for (char& c : lowered) c = static_cast<char>(AsciiLower(static_cast<unsigned char>(c)));
   for (const NamedType& known : kTypesByExtension) {
-    if (std::strcmp(text, known.text) == 0) return known.type;
+    if (lowered == known.text) return known.type;
   }
   return ROMTYPE_PLAIN;
 }

@@ -16,9 +16,9 @@ enum RomType {
 };
 
 // Returns the RomType for a file extension such as ".SMD", "*.smd" or
-// "smd". Lowers the ASCII letters of `extension` in place (after an
-// optional leading "*" and "."). Unknown extensions give ROMTYPE_PLAIN.
-int RomTypeFromExtension(char* extension);
+// "smd", without regard to ASCII letter case. Unknown extensions give
+// ROMTYPE_PLAIN.
+int RomTypeFromExtension(const char* extension);
 
 // A normalizer gets the whole image and, in `*lengthInOut`, its length T.
 // It returns the number of bytes to checksum and leaves their start offset

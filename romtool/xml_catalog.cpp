@@ -38,6 +38,8 @@ struct XmlLoad {
   CatalogGame game;             // the game being read
   unsigned long faultLine = 0;  // set where a fault of ours stopped the parse
   bool outOfMemory = false;
+  std::string readError;        // set where a read of the file failed
+  std::string* said = nullptr;  // what the load has to say
 };
 
 // The line of the event being reported, or of the fault expat found.
@@ -99,7 +101,7 @@ void TakeRom(XmlLoad* load, const XML_Char** attributes) {
   if (crcText == nullptr || noDump) return;
   uint32_t crc = 0;
   if (!ParseCatalogCrc(crcText, std::strlen(crcText), &crc)) return StopAsFault(load);
-  if (!AppendCatalogRom(&load->game, name, crc)) {
+  if (!AppendCatalogRom(&load->game, name, crc, load->said)) {
     load->outOfMemory = true;
     XML_StopParser(load->parser, XML_FALSE);
   }
@@ -158,15 +160,21 @@ void Prepare(XmlLoad* load) {
   XML_SetParamEntityParsing(load->parser, XML_PARAM_ENTITY_PARSING_NEVER);
 }
 
-// Feeds the whole of `stream` to the parser, a piece at a time, into
+// Feeds the whole of `source` to the parser, a piece at a time, into
 // expat's own buffer. Returns 1 when it all parsed; 0 when the parse
-// stopped, or markup grew past kMaxPending (with `faultLine` set).
-int FeedPieces(XmlLoad* load, std::FILE* stream) {
+// stopped, a read failed (with `readError` set), or markup grew past
+// kMaxPending (with `faultLine` set).
+int FeedPieces(XmlLoad* load, ReadSource* source) {
   XML_Index fed = 0;
-  for (;;) {
+  for (uint64_t offset = 0;;) {
     void* buffer = XML_GetBuffer(load->parser, kPiece);
     if (buffer == nullptr) return 0;
-    size_t got = std::fread(buffer, 1, kPiece, stream);
+    size_t got = 0;
+    if (!source->ReadAt(offset, static_cast<unsigned char*>(buffer), kPiece, &got,
+                        &load->readError)) {
+      return 0;
+    }
+    offset += got;
     bool last = got < static_cast<size_t>(kPiece);
     if (XML_ParseBuffer(load->parser, static_cast<int>(got), last) != XML_STATUS_OK) return 0;
     if (last) return 1;
@@ -180,29 +188,32 @@ int FeedPieces(XmlLoad* load, std::FILE* stream) {
 }
 
 uint32_t Outcome(const XmlLoad& load, int parsed, const std::string& fileName) {
+  std::string* said = load.said;
   if (parsed) {
-    if (CatalogSize<RomEntry>() > 0) return CatalogFinishLoad<RomEntry>(fileName);
+    if (CatalogSize<RomEntry>() > 0) return CatalogFinishLoad<RomEntry>(fileName, said);
     int shape = load.softwareList ? EMPTY_SOFTWARE_LIST
                 : load.nestedRom  ? EMPTY_ROMS_IN_FOLDERS
                                   : EMPTY_NO_CRC;
-    return ReportEmptyCatalog(fileName, shape);
+    return ReportEmptyCatalog(fileName, shape, said);
   }
+  if (!load.readError.empty()) return CatalogRefuseUnread<RomEntry>(fileName, load.readError, said);
   if (load.outOfMemory || XML_GetErrorCode(load.parser) == XML_ERROR_NO_MEMORY) {
-    return CatalogRefuseForMemory<RomEntry>(fileName);
+    return CatalogRefuseForMemory<RomEntry>(fileName, said);
   }
   unsigned long line = load.faultLine;
   if (line == 0) line = Line(load.parser);
-  return RefuseMalformedCatalog(fileName, line);
+  return RefuseMalformedCatalog(fileName, line, said);
 }
 
 }  // namespace
 
-uint32_t LoadXmlCatalog(std::FILE* stream, const std::string& fileName) {
+uint32_t LoadXmlCatalog(ReadSource* source, const std::string& fileName, std::string* said) {
   OwnedParser parser(XML_ParserCreate(nullptr));
-  if (!parser) return CatalogRefuseForMemory<RomEntry>(fileName);
+  if (!parser) return CatalogRefuseForMemory<RomEntry>(fileName, said);
   XmlLoad load;
   load.parser = parser.get();
+  load.said = said;
   Prepare(&load);
-  int parsed = FeedPieces(&load, stream);
+  int parsed = FeedPieces(&load, source);
   return Outcome(load, parsed, fileName);
 }

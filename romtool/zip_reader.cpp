@@ -8,8 +8,6 @@
 #include <new>
 #include <utility>
 
-#include "core/output.h"
-#include "core/platform.h"
 #include "core/text.h"
 
 const char kZipFilesystemCorrupt[] =
@@ -28,7 +26,9 @@ const uint32_t kEntryFixedSize = 46;
 const uint32_t kLocalHeaderSize = 30;
 const uint32_t kFirstPiece = 1024;
 const uint32_t kSearchPiece = 65536;
-// Every position is handed to fseek as a signed 32-bit value.
+// Larger archives are refused as not supported: the offsets the format
+// records are 32 bits, and readers that take them as signed ones are
+// common enough that no archive made for them goes past 2 GiB.
 const uint64_t kLargestArchive = 0x7FFFFFFF;
 // Deflate never turns one input byte into more than 1032 output bytes.
 const uint64_t kDeflateMaxRatio = 1032;
@@ -66,27 +66,18 @@ uint16_t TakeU16(ByteCursor* cursor) {
 }
 uint32_t TakeU32(ByteCursor* cursor) { return TakeLittleEndian(cursor, 4); }
 
-// Positions are checked against the file length before they get here, so
-// they always fit a long.
-int SeekTo(std::FILE* stream, uint64_t offset) {
-  if (offset > kLargestArchive) return 0;
-  return std::fseek(stream, static_cast<long>(offset), SEEK_SET) == 0;
+// Reads exactly `count` bytes at `offset` of the archive; a block of 0
+// bytes counts as not delivered. Why a read failed is not told: the
+// report says what it means for the archive.
+int ReadBlock(ZipArchive* archive, uint64_t offset, unsigned char* block, uint32_t count) {
+  std::string error;
+  return count > 0 && ReadExactly(archive->source.get(), offset, block, count, &error);
 }
 
-// Reads exactly `count` bytes; a block of 0 bytes counts as not delivered.
-int ReadBlock(std::FILE* stream, unsigned char* block, uint32_t count) {
-  return count > 0 && std::fread(block, 1, count, stream) == count;
+// Sets the archive's report: "Error in zipfile <name>\n<reason>\n".
+void SetReport(ZipArchive* archive, const char* reason) {
+  archive->report = ZipReportText(reason, archive->archiveName);
 }
-
-void ReleaseArchive(ZipArchive* archive) {
-  if (archive->stream != nullptr) std::fclose(archive->stream);
-  delete archive;
-}
-
-struct ArchiveReleaser {
-  void operator()(ZipArchive* archive) const { ReleaseArchive(archive); }
-};
-using OwnedArchive = std::unique_ptr<ZipArchive, ArchiveReleaser>;
 
 bool IsEndSignature(const unsigned char* bytes) {
   return bytes[0] == 0x50 && bytes[1] == 0x4B && bytes[2] == 0x05 &&
@@ -97,16 +88,12 @@ bool IsEndSignature(const unsigned char* bytes) {
 // declares as the file holds. Returns 0, or -1 when it cannot be read.
 int KeepEndRecord(ZipArchive* archive, uint32_t position) {
   unsigned char fixed[kEndRecordSize];
-  if (!SeekTo(archive->stream, position) ||
-      !ReadBlock(archive->stream, fixed, kEndRecordSize)) {
-    return -1;
-  }
+  if (!ReadBlock(archive, position, fixed, kEndRecordSize)) return -1;
   // The comment may be cut short by the end of the file; it is never read.
   uint32_t declared = kEndRecordSize + (fixed[20] | fixed[21] << 8);
   uint32_t length = std::min(declared, archive->fileLength - position);
   archive->endRecord.reset(new (std::nothrow) unsigned char[length]);
-  if (!archive->endRecord || !SeekTo(archive->stream, position) ||
-      !ReadBlock(archive->stream, archive->endRecord.get(), length)) {
+  if (!archive->endRecord || !ReadBlock(archive, position, archive->endRecord.get(), length)) {
     return -1;
   }
   archive->endRecordLength = length;
@@ -129,10 +116,7 @@ int ZipFindEndRecord(ZipArchive* archive) {
   for (uint32_t top = archive->fileLength - kEndRecordSize + 1; top > 0;) {
     uint32_t low = top > size ? top - size : 0;
     // The three bytes after the highest candidate complete its signature.
-    if (!SeekTo(archive->stream, low) ||
-        !ReadBlock(archive->stream, piece.get(), top - low + 3)) {
-      return -1;
-    }
+    if (!ReadBlock(archive, low, piece.get(), top - low + 3)) return -1;
     for (uint32_t i = top - low; i-- > 0;) {
       if (IsEndSignature(piece.get() + i)) return KeepEndRecord(archive, low + i);
     }
@@ -142,13 +126,13 @@ int ZipFindEndRecord(ZipArchive* archive) {
   return -1;
 }
 
-// Opens the file and takes its length. Returns null, or the reason to
-// report.
-const char* OpenArchiveFile(ZipArchive* archive) {
-  archive->stream = PlatformOpenForReading(archive->archiveName.c_str(), false);
-  if (archive->stream == nullptr) return kZipFilesystemCorrupt;
-  uint64_t size = 0;
-  if (!PlatformFileSize(archive->stream, &size)) return kZipFilesystemCorrupt;
+// Opens the file with `open` and takes its length. Returns null, or the
+// reason to report.
+const char* OpenArchiveFile(ZipArchive* archive, const SourceOpener& open) {
+  std::string error;
+  archive->source = open(archive->archiveName, &error);
+  if (!archive->source) return kZipFilesystemCorrupt;
+  uint64_t size = archive->source->Size();
   if (size == 0) return kZipCorrupt;
   if (size > kLargestArchive) return kZipUnsupported;
   archive->fileLength = static_cast<uint32_t>(size);
@@ -184,14 +168,11 @@ const char* LoadEndRecord(ZipArchive* archive) {
 const char* LoadCentralDirectory(ZipArchive* archive) {
   uint64_t end = static_cast<uint64_t>(archive->centralDirOffset) +
                  archive->centralDirSize;
-  if (archive->centralDirSize == 0 || end > archive->fileLength ||
-      !SeekTo(archive->stream, archive->centralDirOffset)) {
-    return kZipCorrupt;
-  }
+  if (archive->centralDirSize == 0 || end > archive->fileLength) return kZipCorrupt;
   archive->centralDir.reset(new (std::nothrow)
                                 unsigned char[archive->centralDirSize]);
   if (!archive->centralDir) return kNoReport;
-  if (!ReadBlock(archive->stream, archive->centralDir.get(),
+  if (!ReadBlock(archive, archive->centralDirOffset, archive->centralDir.get(),
                  archive->centralDirSize)) {
     return kZipCorrupt;
   }
@@ -223,15 +204,14 @@ void DecodeEntryFields(ByteCursor* cursor, ZipEntry* entry) {
 
 // Finds where the member's data starts from its local header, whose own
 // name and extra lengths may differ from the directory's. Returns 0 and
-// the position in `dataOffset`, or -1 after a report.
+// the position in `dataOffset`, or -1 with a report.
 int ZipLocateData(ZipArchive* archive, const ZipEntry* entry,
                   uint64_t* dataOffset) {
   unsigned char header[kLocalHeaderSize];
   if (entry->localHeaderOffset > archive->fileLength ||
       kLocalHeaderSize > archive->fileLength - entry->localHeaderOffset ||
-      !SeekTo(archive->stream, entry->localHeaderOffset) ||
-      !ReadBlock(archive->stream, header, kLocalHeaderSize)) {
-    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+      !ReadBlock(archive, entry->localHeaderOffset, header, kLocalHeaderSize)) {
+    SetReport(archive, kZipCorrupt);
     return -1;
   }
   ByteCursor cursor = {header, kLocalHeaderSize, 26, true};
@@ -253,49 +233,47 @@ int ClaimRange(ZipArchive* archive, uint64_t start, uint64_t end) {
   return 1;
 }
 
-// Locates the member's data, makes sure `compressedSize` bytes of it lie
-// within the file, positions the stream there and grows `buffer` to the
-// uncompressed size. Returns 0, or the read's failure result.
-int PrepareMemberRead(ZipArchive* archive, const ZipEntry* entry,
-                      FileBuffer* buffer) {
-  uint64_t dataOffset = 0;
-  if (ZipLocateData(archive, entry, &dataOffset) != 0) return -1;
+// Locates the member's data in `*dataOffset`, makes sure `compressedSize`
+// bytes of it lie within the file, and grows `buffer` to the uncompressed
+// size. Returns 0, or the read's failure result.
+int PrepareMemberRead(ZipArchive* archive, const ZipEntry* entry, FileBuffer* buffer,
+                      uint64_t* dataOffset) {
+  if (ZipLocateData(archive, entry, dataOffset) != 0) return -1;
+  const uint64_t start = *dataOffset;
   // A member whose bytes overlap those of one read before is refused:
   // archives made by real tools never share data, and members that do are
   // made to inflate one stream over and over.
-  if (dataOffset + entry->compressedSize > archive->fileLength ||
-      !ClaimRange(archive, entry->localHeaderOffset,
-                  dataOffset + entry->compressedSize)) {
-    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+  if (start + entry->compressedSize > archive->fileLength ||
+      !ClaimRange(archive, entry->localHeaderOffset, start + entry->compressedSize)) {
+    SetReport(archive, kZipCorrupt);
     return -3;
-  }
-  if (!SeekTo(archive->stream, dataOffset)) {
-    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
-    return -1;
   }
   if (!FileBufferReserve(buffer, entry->uncompressedSize)) return -4;
   return 0;
 }
 
-// Feeds the member's compressed bytes to `inflater` in pieces until the
-// deflate stream ends, an error comes up, or the bytes run out. `remaining`
-// counts the bytes not yet read. Returns inflate's last result.
-int InflatePieces(z_stream* inflater, std::FILE* stream, unsigned char* input,
-                  uint32_t* remaining) {
+// Feeds the member's compressed bytes, from `offset` of `source`, to
+// `inflater` in pieces until the deflate stream ends, an error comes up,
+// or the bytes run out. `remaining` counts the bytes not yet read.
+// Returns inflate's last result.
+int InflatePieces(z_stream* inflater, ReadSource* source, uint64_t offset,
+                  unsigned char* input, uint32_t* remaining) {
   int status = Z_BUF_ERROR;
   while (*remaining > 0) {
     uint32_t wanted = std::min(*remaining, kInflatePiece);
-    uint32_t got = static_cast<uint32_t>(std::fread(input, 1, wanted, stream));
+    std::string error;
+    size_t got = 0;
     // Nothing read means no progress is possible: stop rather than spin.
-    if (got == 0) return Z_BUF_ERROR;
-    *remaining -= got;
+    if (!source->ReadAt(offset, input, wanted, &got, &error) || got == 0) return Z_BUF_ERROR;
+    offset += got;
+    *remaining -= static_cast<uint32_t>(got);
     inflater->next_in = input;
-    inflater->avail_in = got;
+    inflater->avail_in = static_cast<uInt>(got);
     if (*remaining == 0) {
       // zlib may want to look one byte past the data to see the stream's
       // end; give it a defined byte rather than whatever the buffer held.
       input[got] = 0;
-      inflater->avail_in = got + 1;
+      inflater->avail_in = static_cast<uInt>(got + 1);
     }
     status = inflate(inflater, Z_NO_FLUSH);
     if (status != Z_OK) return status;
@@ -303,10 +281,10 @@ int InflatePieces(z_stream* inflater, std::FILE* stream, unsigned char* input,
   return status;
 }
 
-// Inflates exactly `compressedSize` bytes of raw deflate data from the
-// stream's position into exactly `uncompressedSize` bytes of `output`.
-// Returns 0 on success, -1 otherwise. Prints nothing.
-int ZipInflateMember(std::FILE* stream, uint32_t compressedSize,
+// Inflates exactly `compressedSize` bytes of raw deflate data from
+// `offset` of `source` into exactly `uncompressedSize` bytes of `output`.
+// Returns 0 on success, -1 otherwise.
+int ZipInflateMember(ReadSource* source, uint64_t offset, uint32_t compressedSize,
                      unsigned char* output, uint32_t uncompressedSize) {
   z_stream inflater = {};
   inflater.next_in = Z_NULL;
@@ -319,7 +297,7 @@ int ZipInflateMember(std::FILE* stream, uint32_t compressedSize,
   uint32_t remaining = compressedSize;
   int status = Z_BUF_ERROR;
   if (input && remaining > 0) {
-    status = InflatePieces(&inflater, stream, input.get(), &remaining);
+    status = InflatePieces(&inflater, source, offset, input.get(), &remaining);
   }
   int ended = inflateEnd(&inflater);
   int exact = inflater.avail_out == 0 && remaining == 0;
@@ -329,14 +307,14 @@ int ZipInflateMember(std::FILE* stream, uint32_t compressedSize,
 int ReadStoredMember(ZipArchive* archive, const ZipEntry* entry,
                      FileBuffer* buffer) {
   if (entry->compressedSize != entry->uncompressedSize) {
-    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    SetReport(archive, kZipCorrupt);
     return -3;
   }
-  int prepared = PrepareMemberRead(archive, entry, buffer);
+  uint64_t dataOffset = 0;
+  int prepared = PrepareMemberRead(archive, entry, buffer, &dataOffset);
   if (prepared != 0) return prepared;
-  if (!ReadBlock(archive->stream, buffer->bytes.get(),
-                 entry->compressedSize)) {
-    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+  if (!ReadBlock(archive, dataOffset, buffer->bytes.get(), entry->compressedSize)) {
+    SetReport(archive, kZipCorrupt);
     return -1;
   }
   return 0;
@@ -346,18 +324,19 @@ int ReadDeflatedMember(ZipArchive* archive, const ZipEntry* entry,
                        FileBuffer* buffer) {
   if (entry->versionNeeded > 20 || entry->systemNeeded != 0 ||
       entry->diskStart != archive->diskNumber) {
-    ReportZipError(kZipUnsupported, archive->archiveName.c_str());
+    SetReport(archive, kZipUnsupported);
     return -2;
   }
   if (entry->uncompressedSize > kDeflateMaxRatio * entry->compressedSize) {
-    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    SetReport(archive, kZipCorrupt);
     return -3;
   }
-  int prepared = PrepareMemberRead(archive, entry, buffer);
+  uint64_t dataOffset = 0;
+  int prepared = PrepareMemberRead(archive, entry, buffer, &dataOffset);
   if (prepared != 0) return prepared;
-  if (ZipInflateMember(archive->stream, entry->compressedSize,
+  if (ZipInflateMember(archive->source.get(), dataOffset, entry->compressedSize,
                        buffer->bytes.get(), entry->uncompressedSize) != 0) {
-    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    SetReport(archive, kZipCorrupt);
     return -3;
   }
   return 0;
@@ -365,25 +344,27 @@ int ReadDeflatedMember(ZipArchive* archive, const ZipEntry* entry,
 
 }  // namespace
 
-void ReportZipError(const char* reason, const char* archiveName) {
-  Say(stdout, "Error in zipfile %s\n%s\n", Printable(archiveName).c_str(), reason);
+std::string ZipReportText(const char* reason, const std::string& archiveName) {
+  return "Error in zipfile " + Printable(archiveName) + "\n" + reason + "\n";
 }
 
-ZipArchive* ZipOpen(const char* path) {
-  OwnedArchive archive(new (std::nothrow) ZipArchive);
+ZipArchive* ZipOpen(const SourceOpener& open, const std::string& path, std::string* report) {
+  report->clear();
+  std::unique_ptr<ZipArchive> archive(new (std::nothrow) ZipArchive);
   if (!archive) return nullptr;
   archive->archiveName = path;
-  const char* reason = OpenArchiveFile(archive.get());
+  const char* reason = OpenArchiveFile(archive.get(), open);
   if (reason == nullptr) reason = LoadEndRecord(archive.get());
   if (reason == nullptr) reason = LoadCentralDirectory(archive.get());
   if (reason != nullptr) {
-    if (reason != kNoReport) ReportZipError(reason, path);
+    if (reason != kNoReport) *report = ZipReportText(reason, path);
     return nullptr;
   }
   return archive.release();
 }
 
 ZipEntry* ZipNextEntry(ZipArchive* archive) {
+  archive->report.clear();
   uint32_t size = archive->centralDirSize;
   uint32_t pos = archive->centralDirPos;
   if (pos >= size) return nullptr;
@@ -392,7 +373,7 @@ ZipEntry* ZipNextEntry(ZipArchive* archive) {
   ByteCursor cursor = {archive->centralDir.get(), size, pos, true};
   DecodeEntryFields(&cursor, &decoded);
   if (!cursor.ok || decoded.fileNameLength > size - cursor.pos) {
-    ReportZipError(kZipCorrupt, archive->archiveName.c_str());
+    SetReport(archive, kZipCorrupt);
     return nullptr;
   }
   const unsigned char* name = archive->centralDir.get() + cursor.pos;
@@ -409,10 +390,11 @@ ZipEntry* ZipNextEntry(ZipArchive* archive) {
 
 int ZipReadEntry(ZipArchive* archive, const ZipEntry* entry,
                  FileBuffer* buffer) {
+  archive->report.clear();
   if (entry->method == 0) return ReadStoredMember(archive, entry, buffer);
   if (entry->method == 8) return ReadDeflatedMember(archive, entry, buffer);
-  ReportZipError(kZipUnsupported, archive->archiveName.c_str());
+  SetReport(archive, kZipUnsupported);
   return -2;
 }
 
-void ZipClose(ZipArchive* archive) { ReleaseArchive(archive); }
+void ZipClose(ZipArchive* archive) { delete archive; }

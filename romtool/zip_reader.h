@@ -2,19 +2,20 @@
 // data of stored and deflated members. Single-disk archives only; nothing
 // is ever written to an archive.
 //
-// Every failure that the user should know of is reported once, through
-// ReportZipError, on standard output, so that in dump mode the report lands
-// in the catalog being written, between the dump lines.
+// Every failure that the user should know of gives one report, a text
+// "Error in zipfile <name>\n<reason>\n" that the caller writes to standard
+// output, so that in dump mode it lands in the catalog being written,
+// between the dump lines. The reader itself prints nothing.
 #ifndef ROMTOOL_ZIP_READER_H_
 #define ROMTOOL_ZIP_READER_H_
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "core/file_load.h"
+#include "core/read_source.h"
 
 // The reasons a report gives.
 extern const char kZipFilesystemCorrupt[];  // "Your filesystem seems to ..."
@@ -51,7 +52,8 @@ struct ZipEntry {
 // One open archive, from ZipOpen to ZipClose.
 struct ZipArchive {
   std::string archiveName;  // the path given to ZipOpen; reports name it
-  std::FILE* stream = nullptr;
+  SourcePtr source;
+  std::string report;       // the report of the last call that failed, or ""
   uint32_t fileLength = 0;  // always below 2 GiB
   // The end record and as much of its comment as the file holds.
   std::unique_ptr<unsigned char[]> endRecord;
@@ -74,21 +76,22 @@ struct ZipArchive {
   const unsigned char* archiveComment = nullptr;  // into endRecord
 };
 
-// Prints "Error in zipfile %s\n%s\n" with `archiveName` and `reason` to
-// standard output.
-void ReportZipError(const char* reason, const char* archiveName);
+// The report "Error in zipfile %s\n%s\n" for `archiveName` and `reason`,
+// control characters of the name written as \xNN.
+std::string ZipReportText(const char* reason, const std::string& archiveName);
 
-// Opens the archive at `path`: finds the end record, checks it, and loads
-// the whole central directory. Returns the new archive, positioned before
-// its first entry; or null after one report (no report when memory ran
-// out), with everything released. Archives of 2 GiB or more are refused
-// as not supported.
-ZipArchive* ZipOpen(const char* path);
+// Opens the archive at `path` with `open`: finds the end record, checks
+// it, and loads the whole central directory. Returns the new archive,
+// positioned before its first entry; or null with its report in `*report`
+// (empty when memory ran out), with everything released. Archives of
+// 2 GiB or more are refused as not supported.
+ZipArchive* ZipOpen(const SourceOpener& open, const std::string& path, std::string* report);
 
 // Decodes the next directory entry into `archive->current` and returns a
 // pointer to it, valid until the next call or ZipClose. Returns null when
 // the directory is exhausted (no report) or the entry's fixed part and name
-// run past the directory (one report; the position stays on that entry).
+// run past the directory (a report in `archive->report`; the position
+// stays on that entry).
 ZipEntry* ZipNextEntry(ZipArchive* archive);
 
 // Reads the member of `entry` (the entry just returned by ZipNextEntry)
@@ -100,8 +103,8 @@ ZipEntry* ZipNextEntry(ZipArchive* archive);
 //       disk);
 //   -3  the member's sizes disagree or cannot be true, its bytes overlap
 //       those of a member read before, or its deflated data is bad;
-//   -4  no memory for the member (nothing is printed).
-// Results -1 to -3 have printed one report. After a failure the buffer's
+//   -4  no memory for the member (no report).
+// Results -1 to -3 leave a report in `archive->report`. After a failure the buffer's
 // bytes are unspecified; the archive stays usable for further entries.
 int ZipReadEntry(ZipArchive* archive, const ZipEntry* entry,
                  FileBuffer* buffer);

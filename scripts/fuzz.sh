@@ -38,13 +38,15 @@ mkdir -p "$findings" "$logs"
 # committed seeds; new inputs go to a scratch corpus in the build folder.
 fuzz_one() {
   local target="$1" dict="$2"
-  local corpus="$build_dir/fuzz-corpus/$target"
+  local corpus="$build_dir/fuzz-corpus/$target" seeds="$ROOT/fuzz/corpus/$target"
+  # The zip reader starts from the archives of the tests.
+  if [ "$target" = zip_reader ]; then seeds="$ROOT/tests/fixtures/zip"; fi
   mkdir -p "$corpus"
   "$build_dir/fuzz/fuzz_$target" "${limits[@]}" \
     -max_total_time="$budget" -print_final_stats=1 \
     -dict="$ROOT/fuzz/dict/$dict.dict" \
     -artifact_prefix="$findings/$target-" \
-    "$corpus" "$ROOT/fuzz/corpus/$target" > "$logs/$target.log" 2>&1
+    "$corpus" "$seeds" > "$logs/$target.log" 2>&1
 }
 
 # Prints the outcome of a fuzzing run of target $1 that ended with $2.

@@ -1,11 +1,17 @@
 // Runs the scenario files of tests/scenarios: the tools as a user runs
 // them, written as data. Each case makes files in a fresh folder, runs the
 // tools there and compares both output streams and the tree afterwards
-// byte for byte; no run may lose or duplicate the contents of a file.
+// byte for byte; no run may lose or duplicate the contents of a file. The
+// damaged archives of tests/fixtures/zip/malformed are cases too, made
+// from the manifest beside them.
 //
-// tests/scenarios/README.md describes the format.
+// tests/scenarios/README.md describes the format, and how the environment
+// variable SORTERS_REWRITE_SCENARIOS makes a run write what the tools said
+// into the files, for a person to review.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
@@ -18,6 +24,7 @@ const bool kWindows = fs::path::preferred_separator == '\\';
 
 struct Line {
   std::string where, text;  // file:line, and the instruction
+  int number = 0;           // its line in its file; 0 when a macro or a manifest made it
 };
 
 struct Case {
@@ -55,13 +62,14 @@ std::vector<Token> Tokens(const std::string& text) {
 
 bool Starts(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// Reads a scenario file into cases, with macros expanded and the lines of
-// the other kind of system left out.
-void LoadFile(const fs::path& path, std::vector<Case>* cases) {
+using Macros = std::map<std::string, std::vector<std::string>>;
+
+// Reads a scenario file into cases, with macros (those of `macros` and its
+// own) expanded and the lines of the other kind of system left out.
+void LoadFile(const fs::path& path, Macros macros, std::vector<Case>* cases) {
   std::ifstream in(path);
   std::vector<std::pair<int, std::string>> lines;
   for (std::string text; std::getline(in, text);) lines.push_back({int(lines.size()) + 1, text});
-  std::map<std::string, std::vector<std::string>> macros;
   std::vector<std::string>* defining = nullptr;
   bool elsewhere = false;  // inside a case of the other system
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -72,7 +80,8 @@ void LoadFile(const fs::path& path, std::vector<Case>* cases) {
       continue;
     }
     bool here = !Starts(text, kWindows ? "[posix] " : "[win] ");
-    if (Starts(text, "[")) text = text.substr(text.find(' ') + 1);
+    bool tagged = Starts(text, "[");
+    if (tagged) text = text.substr(text.find(' ') + 1);
     if (Starts(text, "== ")) {
       elsewhere = !here;
       std::string name = path.stem().string() + "_" + text.substr(3);
@@ -90,11 +99,76 @@ void LoadFile(const fs::path& path, std::vector<Case>* cases) {
           std::string key = "{" + std::to_string(a) + "}";
           for (size_t p; (p = body[k].find(key)) != std::string::npos;) body[k].replace(p, key.size(), args[a].text);
         }
-        lines.insert(lines.begin() + long(i) + 1, {lines[i].first, body[k]});
+        lines.insert(lines.begin() + long(i) + 1, {-lines[i].first, body[k]});
       }
     } else if (!cases->empty()) {
-      cases->back().lines.push_back({path.filename().string() + ":" + std::to_string(lines[i].first), text});
+      int number = std::abs(lines[i].first);
+      cases->back().lines.push_back({path.filename().string() + ":" + std::to_string(number), text,
+                                     lines[i].first > 0 && !tagged ? number : 0});
     }
+  }
+}
+
+// The order in which a walk of the tools meets `names`: ASCII letters
+// folded to upper case, ties broken by the bytes.
+void SortInWalkOrder(std::vector<std::string>* names) {
+  auto folded = [](std::string name) {
+    for (char& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+  };
+  std::sort(names->begin(), names->end(), [&](const std::string& a, const std::string& b) {
+    return std::make_pair(folded(a), a) < std::make_pair(folded(b), b);
+  });
+}
+
+// The case of one group of the damaged-archive manifest: its archives in
+// one folder, dumped with "*.*", each giving its verdict in walk order.
+Case ManifestCase(const std::string& group, const std::map<std::string, std::string>& verdicts) {
+  const std::map<std::string, std::string> kReports = {
+      {"corrupt", "The zipfile seems to be corrupt, please check it"},
+      {"unsupported", "The format of this zipfile is not supported, please recompress it"}};
+  Case made{"zip_archives_malformed_archives_" + group, {}};
+  for (char& c : made.name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  std::vector<std::string> names, lines;
+  for (const auto& verdict : verdicts) {
+    names.push_back(verdict.first + ".zip");
+    lines.push_back("file " + names.back() + " fixture:zip/malformed/" + names.back());
+  }
+  SortInWalkOrder(&names);
+  lines.insert(lines.end(), {"$ Tessary -d *.*", "1| *.*  $"});
+  for (const std::string& name : names) {
+    std::string all = verdicts.at(name.substr(0, name.size() - 4)) + "+";
+    for (size_t at = 0, plus; (plus = all.find('+', at)) != std::string::npos; at = plus + 1) {
+      std::string one = all.substr(at, plus - at);
+      if (kReports.count(one)) {
+        lines.insert(lines.end(), {"1| Error in zipfile {dir}" + name, "1| " + kReports.at(one)});
+      } else {
+        lines.push_back("1| " + one + " " + name);
+      }
+    }
+  }
+  lines.insert(lines.end(), {"2| Dump mode", "2|"});
+  for (const std::string& line : lines) made.lines.push_back({"MANIFEST.txt: " + group, line});
+  return made;
+}
+
+// Reads the manifest of the damaged archives: "== group" lines, then one
+// line per archive: its name, its verdict, and how it was damaged.
+void LoadManifest(const fs::path& path, std::vector<Case>* cases) {
+  std::ifstream in(path);
+  std::string group;
+  std::map<std::string, std::string> verdicts;
+  for (std::string text;;) {
+    bool more = bool(std::getline(in, text));
+    if ((!more || Starts(text, "== ")) && !verdicts.empty()) {
+      cases->push_back(ManifestCase(group, verdicts));
+      verdicts.clear();
+    }
+    if (!more) return;
+    if (Starts(text, "== ")) group = text.substr(3);
+    if (text.empty() || text[0] == '#' || Starts(text, "== ")) continue;
+    std::vector<Token> fields = Tokens(text);
+    verdicts[fields.at(0).text] = fields.at(1).text;
   }
 }
 
@@ -103,14 +177,27 @@ std::vector<Case> LoadCases() {
   for (const auto& entry : fs::directory_iterator(SORTERS_SCENARIOS_DIR)) {
     if (entry.path().extension() == ".txt") files.insert(entry.path());
   }
+  // The prelude's macros serve every file; it holds no case.
+  Macros prelude;
   std::vector<Case> cases;
-  for (const fs::path& file : files) LoadFile(file, &cases);
+  const fs::path kPrelude = fs::path(SORTERS_SCENARIOS_DIR) / "prelude.txt";
+  std::ifstream in(kPrelude);
+  std::vector<std::string>* defining = nullptr;
+  for (std::string text; std::getline(in, text);) {
+    if (Starts(text, "define ")) defining = &prelude[text.substr(7)];
+    else if (text == "end") defining = nullptr;
+    else if (defining != nullptr) defining->push_back(text);
+  }
+  for (const fs::path& file : files) {
+    if (file != kPrelude) LoadFile(file, prelude, &cases);
+  }
+  LoadManifest(FixturePath("zip/malformed/MANIFEST.txt"), &cases);
   return cases;
 }
 
 const std::map<std::string, std::pair<std::string, std::string>> kPrograms = {
-    {"Tessary", {TESSARY_PATH, "Tessary v1.0 (Release)\n"}},
-    {"Quarn", {QUARN_PATH, "Quarn v1.0 (Release)\n"}},
+    {"Tessary", {TESSARY_PATH, "Tessary v" SORTERS_VERSION " (Release)\n"}},
+    {"Quarn", {QUARN_PATH, "Quarn v" SORTERS_VERSION " (Release)\n"}},
 };
 
 class Scenario : public testing::TestWithParam<Case> {
@@ -123,7 +210,9 @@ class Scenario : public testing::TestWithParam<Case> {
     std::string where;
     std::vector<Token> command;
     std::string out, err;
+    std::vector<int> lines;  // where the command and its expected lines stand
   };
+  void Rewrite(const Run& run, const std::string& out, const std::string& err);
   std::string Expand(std::string text);
   std::string Part(const Token& token);
   void Make(const std::string& name, const std::string& entry) {
@@ -240,7 +329,42 @@ void Scenario::Execute(const Run& run) {
   };
   EXPECT_EQ(out, text(Expand(run.out)));
   EXPECT_EQ(err, text(program.second + Expand(run.err)));
+  bool differs = out != text(Expand(run.out)) || err != text(program.second + Expand(run.err));
+  if (differs && std::getenv("SORTERS_REWRITE_SCENARIOS") != nullptr) {
+    Rewrite(run, out, err.substr(std::min(err.size(), program.second.size())));
+  }
   if (!keep.empty()) MakeFile(keep, out);
+}
+
+// Replaces the expected lines of `run` in its file by what the tools said,
+// the run's folder written as {dir}. Only lines that stand in the file
+// itself, one after the other, can be rewritten; a macro's cannot.
+void Scenario::Rewrite(const Run& run, const std::string& out, const std::string& err) {
+  const std::vector<int>& at = run.lines;
+  bool inFile = at[0] != 0;
+  for (size_t i = 1; i < at.size(); ++i) inFile = inFile && at[i] == at[0] + int(i);
+  if (!inFile) {
+    ADD_FAILURE() << "not rewritten: its lines do not all stand in the file";
+    return;
+  }
+  std::vector<std::string> made;
+  for (const auto& stream : {std::make_pair("1|", out), std::make_pair("2|", err)}) {
+    std::string text = stream.second;
+    for (size_t p; (p = text.find(ProgramView(cwd_))) != std::string::npos;) text.replace(p, ProgramView(cwd_).size(), "{dir}");
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string body = text.substr(start, end - start);
+      made.push_back(stream.first + (body.empty() ? "" : " " + body) + (!body.empty() && body.back() == ' ' ? "$" : ""));
+    }
+  }
+  fs::path file = fs::path(SORTERS_SCENARIOS_DIR) / run.where.substr(0, run.where.find(':'));
+  std::vector<std::string> lines;
+  std::ifstream in(file);
+  for (std::string text; std::getline(in, text);) lines.push_back(text);
+  in.close();
+  lines.erase(lines.begin() + at[0], lines.begin() + at.back());
+  lines.insert(lines.begin() + at[0], made.begin(), made.end());
+  std::ofstream rewritten(file, std::ios::binary | std::ios::trunc);
+  for (const std::string& text : lines) rewritten << text << "\n";
 }
 
 void Scenario::Play(const Line& line) {
@@ -249,6 +373,7 @@ void Scenario::Play(const Line& line) {
   if (!body.empty() && body.back() == '$') body.pop_back();
   if (run_ && (Starts(text, "1|") || Starts(text, "2|"))) {
     (text[0] == '1' ? run_->out : run_->err) += body + "\n";
+    run_->lines.push_back(line.number);
     return;
   }
   if (run_) Execute(*run_);
@@ -259,7 +384,7 @@ void Scenario::Play(const Line& line) {
   std::string bytes;
   for (size_t i = 2; (verb == "file" || verb == "bytes") && i < t.size(); ++i) bytes += Part(t[i]);
   if (verb == "$") {
-    run_.reset(new Run{line.where, {t.begin() + 1, t.end()}, "", ""});
+    run_.reset(new Run{line.where, {t.begin() + 1, t.end()}, "", "", {line.number}});
   } else if (verb == "file") {
     MakeFile(name, bytes);
   } else if (verb == "bytes") {

@@ -78,9 +78,17 @@ class MoveRaceTest : public testing::Test {
   TempDir dir_;
 };
 
+// Both racers make the same new folder and want the same name in it: one
+// gets it, the other a place in "dupes".
 TEST_F(MoveRaceTest, NumberedRetriesIntoANewFolderPlaceEveryFile) {
   EXPECT_EQ(Race([this](int racer, int round) {
-              return PlaceFile(Source(racer, round), ("f" + std::to_string(round)).c_str(), "g", true) == 0;
+              Placement placement;
+              placement.folder = "f" + std::to_string(round);
+              unsigned char taken = 0;
+              std::string name = "g" + std::to_string(round);
+              PlaceCatalogMatch(&placement, Source(racer, round), &taken, name);
+              return int(fs::exists(dir_.path() / placement.folder / (name + ".bin")) &&
+                         ReadBytes(dir_.path() / placement.folder / (name + ".bin")) == Source(racer, round));
             }),
             std::vector<int>(kRounds, 1));
   ExpectNothingLost();
@@ -90,14 +98,17 @@ TEST_F(MoveRaceTest, NumberedRetriesIntoANewFolderPlaceEveryFile) {
 // watchdog that ends the test process should the call block.
 std::string Identify(const fs::path& folder, std::string name) {
   bool picture = name.back() == 'g';
-  std::string patterns = picture ? "*.jpg" : "*.a26", directory = folder.string() + "/";
+  std::string patterns = picture ? "*.jpg" : "*.a26";
+  RunState run;
+  run.flags = RUN_DUMP | RUN_SCAN;
+  run.directory = folder.string() + "/";
   Crc32InitTable();
   BuildPatternList(&patterns[0], false);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   alarm(10);
   FileResult result;
-  (picture ? IdentifyImageFile : IdentifyRomFile)(name, directory.c_str(), RUN_DUMP | RUN_SCAN, &result);
+  (picture ? IdentifyImageFile : IdentifyRomFile)(run, name, &result);
   alarm(0);
   FreePatternList();
   std::string out = testing::internal::GetCapturedStdout();

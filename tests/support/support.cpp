@@ -76,3 +76,34 @@ bool RunProgram(const std::string& program, const std::vector<std::string>& args
   *err = ReadBytes(capture.path() / "err");
   return status == 0;
 }
+
+namespace {
+
+class FaultySource : public ReadSource {
+ public:
+  FaultySource(const std::string& bytes, int failAt, int* reads)
+      : inner_(MemorySource(bytes)), failAt_(failAt), reads_(reads) {}
+  uint64_t Size() const override { return inner_->Size(); }
+  int ReadAt(uint64_t offset, unsigned char* into, size_t count, size_t* got,
+             std::string* error) override {
+    if (++*reads_ == failAt_) {
+      *error = "injected fault";
+      return 0;
+    }
+    return inner_->ReadAt(offset, into, count, got, error);
+  }
+
+ private:
+  SourcePtr inner_;
+  int failAt_;
+  int* reads_;
+};
+
+}  // namespace
+
+SourceOpener FaultyOpener(const std::string& bytes, int failAt, int* reads) {
+  *reads = 0;
+  return [bytes, failAt, reads](const std::string&, std::string*) {
+    return SourcePtr(new FaultySource(bytes, failAt, reads));
+  };
+}

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/read_source.h"
+
 namespace fs = std::filesystem;
 
 // A fresh, empty folder, removed with everything in it when the object dies.
@@ -61,5 +63,10 @@ std::string ShellCommand(const std::string& program, const std::vector<std::stri
 std::shared_ptr<void> LockAgainstReading(const fs::path& path);
 
 bool MakeFifo(const fs::path& path);  // false where there are none
+
+// An opener whose every file holds `bytes`, and whose read number
+// `failAt` (counting from 1 over all files opened) fails with the error
+// "injected fault"; 0 fails none. `*reads` counts the reads asked for.
+SourceOpener FaultyOpener(const std::string& bytes, int failAt, int* reads);
 
 #endif  // TESTS_SUPPORT_SUPPORT_H_

@@ -40,15 +40,15 @@ void MakeMixedFolder(const fs::path& root) {
 std::string RunIn(const ToolConfig& tool, const fs::path& folder, int threads,
                 std::vector<std::string> args) {
   CurrentDirectory inside(folder);
-  SetIdentifyThreads(threads);
+  RunSeams seams;
+  seams.identifyThreads = threads;
   args.insert(args.begin(), "tool");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(&arg[0]);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  RunTool(tool, int(argv.size()), argv.data());
+  RunTool(tool, int(argv.size()), argv.data(), seams);
   std::string both = testing::internal::GetCapturedStdout() + "\n--\n" + testing::internal::GetCapturedStderr();
-  SetIdentifyThreads(0);
   const std::string view = ProgramView(folder);
   for (size_t at; (at = both.find(view)) != std::string::npos;) both.replace(at, view.size(), "<dir>");
   return both;

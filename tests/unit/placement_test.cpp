@@ -1,11 +1,10 @@
-// Where PlaceFile puts a file for the forms of its arguments that no run
-// of the tools uses: a relative source, no folder, no new name, a folder
-// with a dot in its name; and "ren" when no system name is kept.
+// Where a match lands for the sources that scenarios do not make: a
+// relative path, a name without an extension, a folder with a dot in its
+// name; and "ren" when the run names no folder.
 #include <gtest/gtest.h>
 
 #include "core/placement.h"
 #include "core/platform.h"
-#include "core/run.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -13,15 +12,13 @@ namespace {
 TEST(PlacementTest, TargetNames) {
   const struct {
     const char* source;  // "./x" is given as the relative path "x"
-    const char* folder;
-    const char* newName;
+    const char* name;
     const char* landing;
   } cases[] = {
-      {"game.a26", nullptr, "Renamed", "Renamed.a26"},
-      {"game.a26", "dupes", nullptr, "dupes/game.a26"},
-      {"game", "2600", "Pac-Man.x", "2600/Pac-Man.x"},
-      {"roms.d/README", "set", "Notes", "roms.d/set/Notes"},
-      {"./game.a26", "2600", "Pac-Man", "2600/Pac-Man.a26"},
+      {"game", "Pac-Man.x", "ren/Pac-Man.x"},
+      {"roms.d/README", "Notes", "roms.d/ren/Notes"},
+      {"./game.a26", "Pac-Man", "ren/Pac-Man.a26"},
+      {"a.a26", "Pac-Man.a26", "ren/Pac-Man.a26"},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -30,14 +27,11 @@ TEST(PlacementTest, TargetNames) {
     WriteBytes(dir.path() / c.source, "data");
     bool relative = c.source[0] == '.';
     std::string source = relative ? c.source + 2 : (dir.path() / c.source).make_preferred().string();
-    EXPECT_EQ(PlaceFile(source, c.folder, c.newName, false), 0) << c.landing;
+    Placement placement;
+    unsigned char taken = 0;
+    PlaceCatalogMatch(&placement, source, &taken, c.name);
     EXPECT_EQ(ReadBytes(dir.path() / c.landing), "data") << c.landing;
   }
-  TempDir dir;
-  WriteBytes(dir.path() / "a.a26", "a");
-  unsigned char taken = 0;
-  PlaceCatalogMatch((dir.path() / "a.a26").string(), &taken, "Pac-Man");
-  EXPECT_EQ(ReadBytes(dir.path() / "ren" / "Pac-Man.a26"), "a");
 }
 
 TEST(PlacementTest, APathIsNeverTakenInsideTheRunsFolderWhenItLeadsOut) {

@@ -27,30 +27,43 @@ std::string Show(const ImageEntry& e) {
          std::to_string(e.height) + " " + Hex8(e.crc);
 }
 
-// Loads `c.text` as the catalog "set" and compares what the load stored and
-// wrote to standard output.
+using Loader = uint32_t (*)(const RunState&, std::string*);
+
+// Loads `c.text` as the catalog "set" and compares what the load stored,
+// wrote to standard output and said. Then fails each read of the load in
+// turn: the catalog is refused whole, and says so once.
 template <class Entry>
-void ExpectLoad(const ReaderCase& c, uint32_t (*load)(const char*)) {
-  TempDir dir;
-  CurrentDirectory inside(dir.path());
-  WriteBytes(dir.path() / "set.dat", c.text);
-  WriteBytes(dir.path() / "set.crc", c.text);
+void ExpectLoad(const ReaderCase& c, Loader load) {
+  RunState run;
+  run.systemName = "set";
+  int reads = 0;
+  run.open = FaultyOpener(c.text, 0, &reads);
   testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  uint32_t count = load("set");
-  std::string error = testing::internal::GetCapturedStderr();
+  std::string said;
+  uint32_t count = load(run, &said);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), c.echo) << c.text;
-  EXPECT_EQ(error, c.error) << c.text;
+  EXPECT_EQ(said, c.error) << c.text;
   std::string entries;
   for (uint32_t i = 0; i < CatalogSize<Entry>(); ++i) {
     entries += (i > 0 ? "|" : "") + Show(*CatalogEntry<Entry>(i));
   }
   EXPECT_EQ(entries, c.entries) << c.text;
   EXPECT_EQ(count, CatalogSize<Entry>());
-  EXPECT_STREQ(KeptSystemName(), "set");
   CatalogRelease<Entry>();
   FreePatternList();
-  FreeKeptSystemName();
+  for (int failAt = 1, all = reads; c.error.empty() && failAt <= all; ++failAt) {
+    run.open = FaultyOpener(c.text, failAt, &reads);
+    said.clear();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(load(run, &said), 0u) << failAt << c.text;
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(CatalogSize<Entry>(), 0u);
+    EXPECT_EQ(said, "\nErr: Unable to read set." + std::string(load == LoadImageCatalog ? "crc" : "dat") +
+                        ": injected fault\n")
+        << failAt << c.text;
+    CatalogRelease<Entry>();
+    FreePatternList();
+  }
 }
 
 TEST(DatReaderTest, TextToEntries) {
