@@ -22,8 +22,9 @@ std::string ExtensionOfLastComponent(const std::string& path) {
 // A move made, or in a preview judged and planned: a move succeeds into a
 // folder that is one (or is planned) and onto a name that nothing carries
 // and no planned move takes. Returns 1 when it succeeds.
-int MoveOrPlan(const std::string& source, const std::string& target, PreviewPlan* plan) {
-  if (plan == nullptr) return PlatformMoveFile(source, target);
+int MoveOrPlan(const std::string& source, const std::string& target, PreviewPlan* plan,
+               int method) {
+  if (plan == nullptr) return PlatformMoveFile(source, target, method);
   std::string folder = target.substr(0, target.rfind(PlatformSeparator()));
   if ((plan->folders.count(folder) == 0 && !PlatformIsFolder(folder)) ||
       plan->targets.count(target) != 0 || PlatformExists(target)) {
@@ -66,15 +67,15 @@ int EnsureOrPlanFolder(const std::string& directory, const char* folderName,
 // `*target`. Returns the first attempt's result; `moved` tells whether any
 // attempt succeeded.
 int MoveWithRetries(const std::string& source, std::string* target,
-                    bool numbered, PreviewPlan* plan, bool* moved) {
-  *moved = MoveOrPlan(source, *target, plan) != 0;
+                    bool numbered, PreviewPlan* plan, int method, bool* moved) {
+  *moved = MoveOrPlan(source, *target, plan, method) != 0;
   if (*moved) return 0;
   if (numbered && !target->empty()) {
     // The last character, not its last byte: a UTF-8 name stays valid.
     target->resize(LastCharacterStart(*target, PlatformNamesAreUtf8() != 0) + 1);
     for (char digit = '0'; digit <= '9' && !*moved; ++digit) {
       target->back() = digit;
-      *moved = MoveOrPlan(source, *target, plan) != 0;
+      *moved = MoveOrPlan(source, *target, plan, method) != 0;
     }
   }
   return -1;
@@ -96,13 +97,14 @@ void WritePlannedMove(const std::string& source, std::string target,
 // `newName`, adding the file's extension with `addExtension` unless the
 // new name already ends with exactly that extension. With `numbered`, a
 // failed move is retried with the target's last character replaced by
-// "0" to "9". With `plan`, the move is planned instead of made. Returns 0
+// "0" to "9", moving by the platform's `method`. With `plan`, the move is
+// planned instead of made. Returns 0
 // when the first attempt succeeded, otherwise -1 (also when a numbered
 // retry succeeded). When the file was not moved at all and `failure` is
 // given, it receives the reason.
 int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
                     const std::string& newName, bool numbered, bool addExtension,
-                    PreviewPlan* plan, std::string* failure) {
+                    PreviewPlan* plan, int method, std::string* failure) {
   const char separator = PlatformSeparator();
   std::string target = sourcePath;
   size_t nameStart = sourcePath.rfind(separator);
@@ -120,7 +122,7 @@ int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
   if (addExtension && ExtensionOfLastComponent(target) != extension) target.append(extension);
   if (!PathFits(target)) return -1;
   bool moved = false;
-  int result = MoveWithRetries(sourcePath, &target, numbered, plan, &moved);
+  int result = MoveWithRetries(sourcePath, &target, numbered, plan, method, &moved);
   if (moved && plan != nullptr) WritePlannedMove(sourcePath, target, nameStart);
   if (!moved && plan == nullptr && failure != nullptr) *failure = PlatformErrorText();
   return result;
@@ -153,12 +155,13 @@ void PlaceCatalogMatch(Placement* placement, const std::string& sourcePath,
   if (*taken == 0) {
     *taken = 1;
     if (PlaceOrPlanFile(sourcePath, placement->folder.c_str(), name, false, addExtension, plan,
-                        nullptr) == 0) {
+                        placement->moveMethod, nullptr) == 0) {
       return;
     }
   }
   std::string failure;
-  PlaceOrPlanFile(sourcePath, "dupes", name, true, addExtension, plan, &failure);
+  PlaceOrPlanFile(sourcePath, "dupes", name, true, addExtension, plan, placement->moveMethod,
+                  &failure);
   if (!failure.empty()) {
     std::fprintf(stderr, "\nErr: Unable to move %s: %s\n",
                  Printable(sourcePath).c_str(), failure.c_str());

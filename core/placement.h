@@ -32,6 +32,7 @@ struct Placement {
   std::string folder = "ren";  // receives the first file of each entry
   bool preview = false;        // plan the moves, make none
   PreviewPlan plan;
+  int moveMethod = 0;          // a MoveMethod of the platform: kMoveBest
 };
 
 // Places an identified file under `name`, the name of its catalog entry,

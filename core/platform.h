@@ -66,11 +66,17 @@ int PlatformIsFolder(const std::string& path);
 // Creates the folder `path`. Returns 1 on success, 0 on failure.
 int PlatformCreateFolder(const std::string& path);
 
+// How PlatformMoveFile moves: by the system's own move that never
+// replaces a file, where it has one (kMoveBest); or by one of the ways it
+// takes where a file system refuses that move, which tests choose to
+// prove them on any file system.
+enum MoveMethod { kMoveBest, kMoveByLink, kMoveOntoPlaceholder };
+
 // Moves the file `from` to `to` in one step that fails when `to` exists.
 // An existing file is never replaced and a failed move leaves `from` where
 // it was. A symbolic link keeps pointing at the same file from its new
 // place. Returns 1 on success, 0 on failure.
-int PlatformMoveFile(const std::string& from, const std::string& to);
+int PlatformMoveFile(const std::string& from, const std::string& to, int method = kMoveBest);
 
 // A file open for reading through PlatformOpenFile, or kNoFile.
 typedef intptr_t PlatformFile;

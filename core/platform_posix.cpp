@@ -295,11 +295,13 @@ int RenameWithoutReplacing(Located from, Located to) {
 
 }  // namespace
 
-int PlatformMoveFile(const std::string& from, const std::string& to) {
+int PlatformMoveFile(const std::string& from, const std::string& to, int method) {
   int linkMoved = MoveRelativeLink(from, to);
   if (linkMoved >= 0) return linkMoved;
   Located source = Locate(from);
   Located target = Locate(to);
+  if (method == kMoveByLink) return MoveByLink(source, target);
+  if (method == kMoveOntoPlaceholder) return MoveOntoPlaceholder(source, target);
   // rename() alone would silently replace an existing target.
   if (RenameWithoutReplacing(source, target)) return 1;
   if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {

@@ -198,7 +198,7 @@ int PlatformCreateFolder(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) ? 1 : 0;
 }
 
-int PlatformMoveFile(const std::string& from, const std::string& to) {
+int PlatformMoveFile(const std::string& from, const std::string& to, int) {
   // The C runtime's rename never replaces an existing target on Windows.
   return std::rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
 }

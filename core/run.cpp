@@ -263,6 +263,7 @@ int RunTool(const ToolConfig& tool, int argc, char** argv, const RunSeams& seams
     run.flags = ParseCommandLine(tool, argc, argv, &run.systemName);
     run.placement.folder = run.systemName;
     run.placement.preview = (run.flags & RUN_PREVIEW) != 0;
+    run.placement.moveMethod = seams.moveMethod;
     if (run.flags != 0) RunValidCommandLine(tool, &run);
   }
   tool.clearCatalog();

@@ -54,10 +54,12 @@ struct ToolConfig {
 };
 
 // What a test may choose of a run that a user cannot: how many threads
-// identify files (0: as for a user), and how files are opened for reading.
+// identify files (0: as for a user), how files are opened for reading,
+// and how they are moved (a MoveMethod of the platform).
 struct RunSeams {
   int identifyThreads = 0;
   SourceOpener open = OpenFileSource;
+  int moveMethod = 0;
 };
 
 // Runs the tool and returns 0, the exit status of every run. The run's

@@ -19,6 +19,7 @@
 #include "core/crc32.h"
 #include "core/patterns.h"
 #include "core/placement.h"
+#include "core/platform.h"
 #include "core/run.h"
 #include "imagetool/identify.h"
 #include "romtool/identify.h"
@@ -79,19 +80,26 @@ class MoveRaceTest : public testing::Test {
 };
 
 // Both racers make the same new folder and want the same name in it: one
-// gets it, the other a place in "dupes".
+// gets it, the other a place in "dupes". So with each way of moving, also
+// those that file systems without the system's own move lead to.
 TEST_F(MoveRaceTest, NumberedRetriesIntoANewFolderPlaceEveryFile) {
-  EXPECT_EQ(Race([this](int racer, int round) {
-              Placement placement;
-              placement.folder = "f" + std::to_string(round);
-              unsigned char taken = 0;
-              std::string name = "g" + std::to_string(round);
-              PlaceCatalogMatch(&placement, Source(racer, round), &taken, name);
-              return int(fs::exists(dir_.path() / placement.folder / (name + ".bin")) &&
-                         ReadBytes(dir_.path() / placement.folder / (name + ".bin")) == Source(racer, round));
-            }),
-            std::vector<int>(kRounds, 1));
-  ExpectNothingLost();
+  for (int method : {kMoveBest, kMoveByLink, kMoveOntoPlaceholder}) {
+    SCOPED_TRACE(method);
+    for (const auto& entry : fs::directory_iterator(dir_.path())) fs::remove_all(entry.path());
+    SetUp();
+    EXPECT_EQ(Race([this, method](int racer, int round) {
+                Placement placement;
+                placement.folder = "f" + std::to_string(round);
+                placement.moveMethod = method;
+                unsigned char taken = 0;
+                std::string name = "g" + std::to_string(round);
+                PlaceCatalogMatch(&placement, Source(racer, round), &taken, name);
+                fs::path got = dir_.path() / placement.folder / (name + ".bin");
+                return int(fs::exists(got) && ReadBytes(got) == Source(racer, round));
+              }),
+              std::vector<int>(kRounds, 1));
+    ExpectNothingLost();
+  }
 }
 
 // Calls the dump's per-file function on `name` in `folder`, with a
@@ -185,6 +193,22 @@ TEST(RunTest, AReaderThatLeavesEarlyEndsNoMove) {
   EXPECT_EQ(RunTessary(dir.path(), "sys", ends[1], ends[1]), 0);
   close(ends[1]);
   EXPECT_EQ(ReadBytes(dir.path() / "sys" / "Game.bin"), "abc");
+}
+
+// Every archive is closed before the next is opened: a run never runs out
+// of descriptors, however many archives a folder holds.
+TEST(RunTest, MoreArchivesThanDescriptorsAreAllRead) {
+  if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs descriptors of its own";
+  TempDir dir, capture;
+  for (int i = 0; i < 40; ++i) {
+    fs::copy_file(FixturePath("zip/a26-for-rename.zip"), dir.path() / ("a" + std::to_string(i) + ".zip"));
+  }
+  FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
+  EXPECT_EQ(RunTessary(dir.path(), "-d '*.a26'", fileno(out), fileno(out), 16), 0);
+  std::fclose(out);
+  std::string said = ReadBytes(capture.path() / "out");
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 44) << said;  // banner, mode, 41 lines
+  EXPECT_EQ(said.find("Err"), std::string::npos) << said;
 }
 
 TEST(RunTest, AListingThatFailsIsReported) {

@@ -155,6 +155,27 @@ TEST(DatReaderTest, XmlAndClrMameProToEntries) {
   for (const ReaderCase& c : cases) ExpectLoad<RomEntry>(c, LoadRomCatalog);
 }
 
+// XML over several pieces, and a piece of markup too large to hold.
+TEST(DatReaderTest, LargeXml) {
+  std::string text = "<datafile>\n", entries;
+  for (int i = 0; i < 3000; ++i) {
+    text += "<game name=\"g" + std::to_string(i) + "\"><rom name=\"r\" crc=\"" + Hex8(i + 1) + "\"/></game>\n";
+    entries += (i > 0 ? "|" : "") + Hex8(i + 1) + " r @g" + std::to_string(i);
+  }
+  ExpectLoad<RomEntry>({text + "</datafile>\n", entries, "*.* \n"}, LoadRomCatalog);
+  ExpectLoad<RomEntry>({"<datafile>\n<game><rom crc=\"1\" name=\"" + std::string(1100000, 'x') + "\"/></game>", "",
+                        "*.* \n", "\nErr: Catalog set.dat is not well-formed at line 2\n"},
+                       LoadRomCatalog);
+}
+
+// A pattern line ends at its first control character, a tab among them.
+TEST(DatReaderTest, APatternLineEndsAtATab) {
+  char text[] = "*.a26\t*.bin  ";
+  BuildPatternList(text, false);
+  EXPECT_EQ(PatternListEntries(), std::vector<std::string>{"*.a26"});
+  FreePatternList();
+}
+
 TEST(CrcReaderTest, TextToEntries) {
   const ReaderCase cases[] = {
       {"t\n-----\na.jpg 12345 640 x 480 a1b2c3d\n-----\nb.jpg 1 1 x 1 1\n",
