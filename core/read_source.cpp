@@ -111,3 +111,12 @@ int ReadLine(ByteReader* reader, bool textMode, char* line, size_t capacity) {
   line[length] = '\0';
   return length > 0 && !reader->failed;
 }
+
+int TextLinesStart(TextLines* lines, ReadSource* source) {
+  lines->textMode = PlatformTextModeTranslates() != 0;
+  return ByteReaderStart(&lines->bytes, source);
+}
+
+int NextLine(TextLines* lines) {
+  return ReadLine(&lines->bytes, lines->textMode, lines->line, TextLines::kLineMost);
+}

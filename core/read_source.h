@@ -85,4 +85,21 @@ inline int TakeByte(ByteReader* reader) {
 // text, or after a failed read (which sets `failed`).
 int ReadLine(ByteReader* reader, bool textMode, char* line, size_t capacity);
 
+// A source read as this system reads its text files, a line at a time,
+// with lines of at most kLineMost - 1 bytes as ReadLine takes them.
+struct TextLines {
+  static constexpr size_t kLineMost = 1000;
+  ByteReader bytes;
+  bool textMode = false;
+  char line[kLineMost];
+};
+
+// Starts `lines` at the start of `source`, with the text mode of this
+// system (PlatformTextModeTranslates). Returns 1; 0 when the memory for
+// its piece cannot be had.
+int TextLinesStart(TextLines* lines, ReadSource* source);
+
+// Reads the next line into `lines->line` by ReadLine.
+int NextLine(TextLines* lines);
+
 #endif  // CORE_READ_SOURCE_H_

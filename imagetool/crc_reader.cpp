@@ -16,9 +16,6 @@
 
 namespace {
 
-// Lines are read in pieces of at most 999 bytes; the rest of a longer line
-// comes back as a line of its own.
-const int kLineBuffer = 1000;
 const int kRecordFields = 6;
 
 // Tabs are deliberately not separators: a dump line never holds one, and
@@ -48,20 +45,9 @@ bool ParseRecord(char* line, ImageEntry* entry, const char** name) {
   return true;
 }
 
-// The catalog's text, a line at a time.
-struct CatalogLines {
-  ByteReader bytes;
-  bool textMode = false;
-  char line[kLineBuffer];
-};
-
-int NextLine(CatalogLines* lines) {
-  return ReadLine(&lines->bytes, lines->textMode, lines->line, kLineBuffer);
-}
-
 // Reads up to and including the first separator line. Returns false when
 // the file ends first.
-bool SkipHeader(CatalogLines* lines) {
+bool SkipHeader(TextLines* lines) {
   while (NextLine(lines)) {
     if (IsSeparatorLine(lines->line)) return true;
   }
@@ -71,7 +57,7 @@ bool SkipHeader(CatalogLines* lines) {
 // Appends one entry per record line up to the next separator line or the
 // end of the file. Returns the number appended; 0, with what went wrong in
 // `*said`, when the memory runs out or a read fails.
-uint32_t ReadRecords(CatalogLines* lines, const std::string& fileName, std::string* said) {
+uint32_t ReadRecords(TextLines* lines, const std::string& fileName, std::string* said) {
   while (NextLine(lines)) {
     if (IsSeparatorLine(lines->line)) break;
     ImageEntry entry = {};
@@ -89,7 +75,7 @@ uint32_t ReadRecords(CatalogLines* lines, const std::string& fileName, std::stri
 
 // The first line is a title; not even a leading "-" makes it special.
 // Builds the pattern list "*.jpg" when none exists yet.
-uint32_t ReadCatalog(CatalogLines* lines, const std::string& fileName, std::string* said) {
+uint32_t ReadCatalog(TextLines* lines, const std::string& fileName, std::string* said) {
   if (!NextLine(lines)) {
     if (!lines->bytes.failed) return 0;
     return CatalogRefuseUnread<ImageEntry>(fileName, lines->bytes.error, said);
@@ -112,12 +98,10 @@ uint32_t LoadImageCatalog(const RunState& run, std::string* said) {
   std::string error;
   SourcePtr source = run.open(fileName, &error);
   if (!source) return 0;
-  std::unique_ptr<CatalogLines> lines(new (std::nothrow) CatalogLines);
-  if (!lines || !ByteReaderStart(&lines->bytes, source.get())) {
+  std::unique_ptr<TextLines> lines(new (std::nothrow) TextLines);
+  if (!lines || !TextLinesStart(lines.get(), source.get())) {
     return CatalogRefuseForMemory<ImageEntry>(fileName, said);
   }
-  // Read as this system reads text files, which is how they were written.
-  lines->textMode = PlatformTextModeTranslates() != 0;
   return ReadCatalog(lines.get(), fileName, said);
 }
 

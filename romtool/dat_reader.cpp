@@ -19,9 +19,6 @@
 
 namespace {
 
-// Lines are read in pieces of at most 999 bytes; the rest of a longer line
-// comes back as a line of its own.
-const int kLineBuffer = 1000;
 const unsigned char kFieldMark = 0xAC;  // the not sign of Windows-1252
 // Fields of a sectioned record; a carriage return separates as well, so
 // CR LF line ends leave no trace in the last field.
@@ -57,21 +54,10 @@ bool ParseRecord(char* line, RomEntry* entry, const char** name) {
   return ParsePlainRecord(line, entry, name);
 }
 
-// The catalog's text, a line at a time.
-struct CatalogLines {
-  ByteReader bytes;
-  bool textMode = false;
-  char line[kLineBuffer];
-};
-
-int NextLine(CatalogLines* lines) {
-  return ReadLine(&lines->bytes, lines->textMode, lines->line, kLineBuffer);
-}
-
 // Appends one entry per record line up to the end of the file. Returns
 // the number appended; 0, with what went wrong in `*said`, when the memory
 // runs out or a read fails.
-uint32_t ReadRecords(CatalogLines* lines, const std::string& fileName, std::string* said) {
+uint32_t ReadRecords(TextLines* lines, const std::string& fileName, std::string* said) {
   while (NextLine(lines)) {
     RomEntry entry = {};
     const char* name = nullptr;
@@ -96,7 +82,7 @@ void ListEveryFile() {
 
 // Handles line 1, in `lines->line`. A sectioned file is read up to its
 // "[GAMES]" line.
-void ReadHeader(CatalogLines* lines) {
+void ReadHeader(TextLines* lines) {
   char* line = lines->line;
   if (line[0] == '[') {
     ListEveryFile();
@@ -176,12 +162,10 @@ int SniffLayout(ByteReader* bytes) {
 
 // Reads the line layouts from the start of `source`.
 uint32_t LoadLineCatalog(ReadSource* source, const std::string& fileName, std::string* said) {
-  std::unique_ptr<CatalogLines> lines(new (std::nothrow) CatalogLines);
-  if (!lines || !ByteReaderStart(&lines->bytes, source)) {
+  std::unique_ptr<TextLines> lines(new (std::nothrow) TextLines);
+  if (!lines || !TextLinesStart(lines.get(), source)) {
     return CatalogRefuseForMemory<RomEntry>(fileName, said);
   }
-  // Read as this system reads text files, which is how they were written.
-  lines->textMode = PlatformTextModeTranslates() != 0;
   if (NextLine(lines.get())) ReadHeader(lines.get());
   if (lines->bytes.failed) {
     return CatalogRefuseUnread<RomEntry>(fileName, lines->bytes.error, said);
