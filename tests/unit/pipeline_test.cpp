@@ -88,6 +88,27 @@ TEST(PipelineTest, EightThreadsWriteAndMoveExactlyWhatOneDoes) {
   EXPECT_GT(Tree(one.path()).size(), 200u);
 }
 
+// A run leaves nothing behind for the next in the same process: a second
+// preview plans again, and a second catalog is the only one looked at.
+TEST(PipelineTest, TwoRunsInOneProcessAreIndependent) {
+  TempDir dir;
+  WriteBytes(dir.path() / "a.a26", "abc");
+  WriteBytes(dir.path() / "sys.dat", "*.a26\n352441c2 Game\n");
+  const std::pair<std::vector<std::string>, std::string> runs[] = {
+      {{"-d", "*.a26"}, "352441c2 a.a26\n"}, {{"sys", "-n"}, "a.a26 -> sys/Game.a26\n"}};
+  for (const auto& run : runs) {
+    std::string first = RunIn(RomTool(), dir.path(), 1, run.first);
+    EXPECT_EQ(RunIn(RomTool(), dir.path(), 1, run.first), first);
+    EXPECT_NE(first.find(run.second), std::string::npos) << first;
+  }
+  RunIn(RomTool(), dir.path(), 1, {"sys"});
+  WriteBytes(dir.path() / "a.a26", "abc");
+  WriteBytes(dir.path() / "sys.dat", "*.a26\n352441c2 Other\n");
+  RunIn(RomTool(), dir.path(), 1, {"sys"});
+  EXPECT_EQ(ReadBytes(dir.path() / "sys" / "Game.a26"), "abc");
+  EXPECT_EQ(ReadBytes(dir.path() / "sys" / "Other.a26"), "abc");
+}
+
 TEST(PipelineTest, ResultsComeInOrderWhileTheWindowFillsAndEmpties) {
   std::vector<std::string> names(20000);
   for (size_t i = 0; i < names.size(); ++i) names[i] = std::to_string(i);
