@@ -1,6 +1,7 @@
 #include "core/run.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -248,6 +249,19 @@ void RunValidCommandLine(const ToolConfig& tool, RunState* run) {
   if (count > 0) std::fputs("\nUnloading Data\n", stderr);
 }
 
+// The exit status: 0, or 1 when standard output could not take all that
+// was written to it, which then is said: a catalog being made is cut short
+// or empty. A reader that left early (a closed pipe) is no failure: the
+// run has done its moves, and that reader wanted no more.
+int OutputStatus() {
+  errno = 0;
+  bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+  int reason = errno != 0 ? errno : EIO;
+  if (!failed || reason == EPIPE) return 0;
+  std::fprintf(stderr, "Err: Unable to write the output: %s\n", std::strerror(reason));
+  return 1;
+}
+
 }  // namespace
 
 int RunTool(const ToolConfig& tool, int argc, char** argv, const RunSeams& seams) {
@@ -268,5 +282,5 @@ int RunTool(const ToolConfig& tool, int argc, char** argv, const RunSeams& seams
   }
   tool.clearCatalog();
   FreePatternList();
-  return 0;
+  return OutputStatus();
 }

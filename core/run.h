@@ -62,9 +62,11 @@ struct RunSeams {
   int moveMethod = 0;
 };
 
-// Runs the tool and returns 0, the exit status of every run. The run's
-// state is its own: the catalog and the pattern list, which live for the
-// process, are emptied at its start and end.
+// Runs the tool and returns its exit status: 0; 1 only when standard
+// output could not take what was written to it (a closed pipe excepted),
+// after saying so. The run's state is its own: the catalog and the
+// pattern list, which live for the process, are emptied at its start and
+// end.
 int RunTool(const ToolConfig& tool, int argc, char** argv, const RunSeams& seams = RunSeams());
 
 #endif  // CORE_RUN_H_

@@ -5,6 +5,7 @@
 // that fails. No file may be lost, replaced or read in part, no call may
 // block, and no failure may pass in silence.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -209,6 +210,19 @@ TEST(RunTest, MoreArchivesThanDescriptorsAreAllRead) {
   std::string said = ReadBytes(capture.path() / "out");
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 44) << said;  // banner, mode, 41 lines
   EXPECT_EQ(said.find("Err"), std::string::npos) << said;
+}
+
+TEST(RunTest, AnOutputThatCannotTakeTheCatalogFailsTheRun) {
+  TempDir dir, capture;
+  WriteBytes(dir.path() / "a.a26", "abc");
+  FILE* err = std::fopen((capture.path() / "err").c_str(), "w+");
+  int full = open("/dev/full", O_WRONLY);
+  if (full < 0) GTEST_SKIP() << "no /dev/full here";
+  EXPECT_EQ(RunTessary(dir.path(), "-d '*.a26'", full, fileno(err)), 1);
+  close(full);
+  std::fclose(err);
+  EXPECT_EQ(ReadBytes(capture.path() / "err"),
+            "Tessary v1.0 (Release)\nDump mode\n\nErr: Unable to write the output: No space left on device\n");
 }
 
 TEST(RunTest, AListingThatFailsIsReported) {
