@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <new>
@@ -84,6 +85,19 @@ bool IsEndSignature(const unsigned char* bytes) {
          bytes[3] == 0x06;
 }
 
+// The last position below `count` in `piece` where an end-record signature
+// starts, or -1. memchr finds the signature's first byte at several GB/s,
+// so a large file without a signature is searched as fast as it is read.
+long LastEndSignature(const unsigned char* piece, uint32_t count) {
+  long last = -1;
+  const unsigned char* end = piece + count;
+  for (const unsigned char* p = piece;
+       (p = static_cast<const unsigned char*>(std::memchr(p, 0x50, end - p))) != nullptr; ++p) {
+    if (IsEndSignature(p)) last = p - piece;
+  }
+  return last;
+}
+
 // Keeps the end record at `position` and as much of the comment it
 // declares as the file holds. Returns 0, or -1 when it cannot be read.
 int KeepEndRecord(ZipArchive* archive, uint32_t position) {
@@ -117,9 +131,8 @@ int ZipFindEndRecord(ZipArchive* archive) {
     uint32_t low = top > size ? top - size : 0;
     // The three bytes after the highest candidate complete its signature.
     if (!ReadBlock(archive, low, piece.get(), top - low + 3)) return -1;
-    for (uint32_t i = top - low; i-- > 0;) {
-      if (IsEndSignature(piece.get() + i)) return KeepEndRecord(archive, low + i);
-    }
+    long last = LastEndSignature(piece.get(), top - low);
+    if (last >= 0) return KeepEndRecord(archive, low + static_cast<uint32_t>(last));
     top = low;
     size = kSearchPiece;
   }
