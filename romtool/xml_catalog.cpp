@@ -18,8 +18,10 @@ const int kPiece = 64 * 1024;
 // piece of markup (a tag with its attributes, a comment): no catalog needs
 // a fraction of it, and without a bound one tag could fill the memory.
 const XML_Index kMaxPending = 1 << 20;
-// Element depths: the root, a game, a rom.
-const int kRootDepth = 1, kGameDepth = 2, kRomDepth = 3;
+// Element depths: the root, a game, a rom. No catalog nests deeper than a
+// few levels; past kMaxDepth a file is refused before the parser's memory
+// for open elements can grow with it.
+const int kRootDepth = 1, kGameDepth = 2, kRomDepth = 3, kMaxDepth = 64;
 
 struct ParserFree {
   void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
@@ -32,7 +34,10 @@ struct XmlLoad {
   int depth = 0;
   bool knownRoot = false;       // the root is "datafile" or "mame"
   bool inGame = false;          // inside a game of a known root
-  bool externalDtd = false;     // the DOCTYPE names a DTD outside the file
+  // The DOCTYPE names a DTD outside the file, or refers to a parameter
+  // entity: either may declare entities that are never read here.
+  bool unknownDeclarations = false;
+  unsigned long linesBefore = 0;  // blank lines before the markup, not fed
   bool softwareList = false;    // the root is an emulator's software list
   bool nestedRom = false;       // a rom stands deeper than in a game
   CatalogGame game;             // the game being read
@@ -43,15 +48,15 @@ struct XmlLoad {
 };
 
 // The line of the event being reported, or of the fault expat found.
-unsigned long Line(XML_Parser parser) {
-  return static_cast<unsigned long>(XML_GetCurrentLineNumber(parser));
+unsigned long Line(const XmlLoad& load) {
+  return load.linesBefore + static_cast<unsigned long>(XML_GetCurrentLineNumber(load.parser));
 }
 
 bool Is(const XML_Char* text, const char* wanted) { return std::strcmp(text, wanted) == 0; }
 
 // Stops the parse as a fault of the catalog, at the event being reported.
 void StopAsFault(XmlLoad* load) {
-  load->faultLine = Line(load->parser);
+  load->faultLine = Line(*load);
   XML_StopParser(load->parser, XML_FALSE);
 }
 
@@ -92,7 +97,7 @@ void TakeRom(XmlLoad* load, const XML_Char** attributes) {
   const char* name = "";
   const char* crcText = nullptr;
   bool noDump = false;
-  if (load->externalDtd && RefersToUnknownEntity(load->parser)) return StopAsFault(load);
+  if (load->unknownDeclarations && RefersToUnknownEntity(load->parser)) return StopAsFault(load);
   for (size_t i = 0; attributes[i] != nullptr && attributes[i + 1] != nullptr; i += 2) {
     if (Is(attributes[i], "name")) name = attributes[i + 1];
     if (Is(attributes[i], "crc")) crcText = attributes[i + 1];
@@ -109,7 +114,7 @@ void TakeRom(XmlLoad* load, const XML_Char** attributes) {
 
 void XMLCALL StartElement(void* data, const XML_Char* name, const XML_Char** attributes) {
   XmlLoad* load = static_cast<XmlLoad*>(data);
-  ++load->depth;
+  if (++load->depth > kMaxDepth) return StopAsFault(load);
   if (load->depth == kRootDepth) {
     load->knownRoot = Is(name, "datafile") || Is(name, "mame");
     load->softwareList = Is(name, "softwarelist") || Is(name, "softwarelists");
@@ -145,9 +150,12 @@ void XMLCALL EntitySkipped(void* data, const XML_Char*, int) {
   StopAsFault(static_cast<XmlLoad*>(data));
 }
 
-void XMLCALL DoctypeStarted(void* data, const XML_Char*, const XML_Char* systemId,
-                            const XML_Char*, int) {
-  static_cast<XmlLoad*>(data)->externalDtd = systemId != nullptr;
+// Called where the document is not standalone: its DOCTYPE names a DTD
+// outside the file, or its own part refers to a parameter entity. Either
+// may declare entities that are never read here.
+int XMLCALL NotStandalone(void* data) {
+  static_cast<XmlLoad*>(data)->unknownDeclarations = true;
+  return XML_STATUS_OK;
 }
 
 void Prepare(XmlLoad* load) {
@@ -155,18 +163,38 @@ void Prepare(XmlLoad* load) {
   XML_SetElementHandler(load->parser, StartElement, EndElement);
   XML_SetEntityDeclHandler(load->parser, EntityDeclared);
   XML_SetSkippedEntityHandler(load->parser, EntitySkipped);
-  XML_SetStartDoctypeDeclHandler(load->parser, DoctypeStarted);
+  XML_SetNotStandaloneHandler(load->parser, NotStandalone);
   // Never read a DTD outside the file (no handler loads one either).
   XML_SetParamEntityParsing(load->parser, XML_PARAM_ENTITY_PARSING_NEVER);
 }
 
-// Feeds the whole of `source` to the parser, a piece at a time, into
+// Where the markup of `source` starts: past a UTF-8 byte order mark and
+// white space, which expat takes only after an XML declaration. Counts
+// the line ends passed in `load->linesBefore`. Returns false when a read
+// failed (with `readError` set) or the memory for it cannot be had.
+bool FindMarkupStart(XmlLoad* load, ReadSource* source, uint64_t* start) {
+  ByteReader bytes;
+  if (!ByteReaderStart(&bytes, source)) return false;
+  uint64_t at = 0;
+  if (PeekByte(&bytes) == 0xEF && bytes.end >= 3 && bytes.piece[1] == 0xBB && bytes.piece[2] == 0xBF) {
+    bytes.at = at = 3;
+  }
+  for (int c; (c = PeekByte(&bytes)) == ' ' || c == '\t' || c == '\r' || c == '\n'; ++at) {
+    if (c == '\n') ++load->linesBefore;
+    TakeByte(&bytes);
+  }
+  load->readError = bytes.error;
+  *start = at;
+  return !bytes.failed;
+}
+
+// Feeds the whole of `source` from `start` to the parser, a piece at a time, into
 // expat's own buffer. Returns 1 when it all parsed; 0 when the parse
 // stopped, a read failed (with `readError` set), or markup grew past
 // kMaxPending (with `faultLine` set).
-int FeedPieces(XmlLoad* load, ReadSource* source) {
+int FeedPieces(XmlLoad* load, ReadSource* source, uint64_t start) {
   XML_Index fed = 0;
-  for (uint64_t offset = 0;;) {
+  for (uint64_t offset = start;;) {
     void* buffer = XML_GetBuffer(load->parser, kPiece);
     if (buffer == nullptr) return 0;
     size_t got = 0;
@@ -181,7 +209,7 @@ int FeedPieces(XmlLoad* load, ReadSource* source) {
     // After a piece, the current index is the start of what expat holds back.
     fed += static_cast<XML_Index>(got);
     if (fed - XML_GetCurrentByteIndex(load->parser) > kMaxPending) {
-      load->faultLine = Line(load->parser);
+      load->faultLine = Line(*load);
       return 0;
     }
   }
@@ -201,7 +229,7 @@ uint32_t Outcome(const XmlLoad& load, int parsed, const std::string& fileName) {
     return CatalogRefuseForMemory<RomEntry>(fileName, said);
   }
   unsigned long line = load.faultLine;
-  if (line == 0) line = Line(load.parser);
+  if (line == 0) line = Line(load);
   return RefuseMalformedCatalog(fileName, line, said);
 }
 
@@ -214,6 +242,10 @@ uint32_t LoadXmlCatalog(ReadSource* source, const std::string& fileName, std::st
   load.parser = parser.get();
   load.said = said;
   Prepare(&load);
-  int parsed = FeedPieces(&load, source);
+  uint64_t start = 0;
+  if (!FindMarkupStart(&load, source, &start) && load.readError.empty()) {
+    return CatalogRefuseForMemory<RomEntry>(fileName, said);
+  }
+  int parsed = load.readError.empty() && FeedPieces(&load, source, start);
   return Outcome(load, parsed, fileName);
 }

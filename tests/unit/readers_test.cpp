@@ -101,7 +101,8 @@ TEST(DatReaderTest, XmlAndClrMameProToEntries) {
   const std::string all = "*.* \n", at = "\nErr: Catalog set.dat is not well-formed at line ",
                     xml = "<?xml version=\"1.0\"?>", why = "\nErr: Catalog set.dat ",
                     noCrc = why + "lists no rom with a CRC-32\n", longName(255, 'N');
-  std::string deep = "clrmamepro ( ) x";
+  std::string deep = "clrmamepro ( ) x", deepXml;
+  for (int i = 0; i < 100; ++i) deepXml = "<a>" + deepXml + "</a>";
   for (int i = 0; i < 16; ++i) deep += " ( a";
   const ReaderCase cases[] = {
       {"\xEF\xBB\xBF" + xml + "\r\n<!DOCTYPE datafile SYSTEM \"d.dtd\">\r\n<datafile><header><rom "
@@ -130,6 +131,14 @@ TEST(DatReaderTest, XmlAndClrMameProToEntries) {
       {xml + "<!DOCTYPE d SYSTEM \"d.dtd\">\n<datafile><game><rom name=\"&e;\" crc=\"1\"/>", "",
        all, at + "2\n"},
       {"<datafile><game>\n\n<rom name=\"a\" crc=\"123456789\"/></game>", "", all, at + "3\n"},
+      // Blank lines and a byte order mark before the declaration, counted.
+      {"\xEF\xBB\xBF\r\n\n" + xml + "\n<datafile><game name=\"g\"><rom name=\"a\" crc=\"1\"/></game></datafile>",
+       "00000001 a @g", all},
+      {"\n\n" + xml + "\n<datafile>\n</gmae>", "", all, at + "5\n"},
+      {"<datafile>" + deepXml + "</datafile>", "", all, at + "1\n"},
+      // A parameter entity in the document's own DTD could declare "e".
+      {xml + "<!DOCTYPE d [\n%pe;\n]>\n<datafile><game><rom name=\"&e;\" crc=\"1\"/></game></datafile>", "", all,
+       at + "4\n"},
       {"\xEF\xBB\xBF\r\nclrmamepro (\r\n\tname \"Set (x)\"\r\n)\r\ngame (\r\n\tname g\r\n\trom ( "
        "name \"A (1) B.nes\" size 3 crc ABCDEF01 md5 x )\r\n\trom ( crc beef name Two )\r\n\trom ( "
        "name n crc 3 status nodump )\r\n\trom ( name m size 1 )\r\n)\r\nresource ( rom ( name r "
