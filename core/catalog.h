@@ -18,6 +18,7 @@
 
 #include "core/block_array.h"
 #include "core/crc_index.h"
+#include "core/platform.h"
 #include "core/text.h"
 
 template <class Entry>
@@ -58,12 +59,13 @@ int CatalogAppendEntry(const Entry& entry) {
   return 1;
 }
 
-// Copies `entry` to the end with the first kNameWidth bytes of the
-// `length` bytes of `name` as its name. Returns 1 on success; 0 when the
-// memory cannot be had (nothing is added).
+// Copies `entry` to the end with the `length` bytes of `name` (followed by
+// a NUL) as its name, cut to kNameWidth bytes between two characters.
+// Returns 1 on success; 0 when the memory cannot be had (nothing is added).
 template <class Entry>
 int CatalogAppend(Entry entry, const char* name, size_t length) {
-  entry.nameLength = static_cast<decltype(entry.nameLength)>(std::min<size_t>(length, Entry::kNameWidth));
+  size_t kept = CutToCharacters(name, length, Entry::kNameWidth, PlatformNamesAreUtf8() != 0);
+  entry.nameLength = static_cast<decltype(entry.nameLength)>(kept);
   if (!CatalogKeepText<Entry>(name, entry.nameLength, &entry.nameAt)) return 0;
   return CatalogAppendEntry(entry);
 }
@@ -102,14 +104,15 @@ Entry* CatalogFindByCrc(uint32_t crc) {
   return position == CrcIndex::kNone ? nullptr : CatalogEntry<Entry>(position);
 }
 
-// Calls `write(entry)` for each entry that no file took, in load order.
-// Returns how many entries a file took.
-template <class Entry, class Write>
-uint32_t CatalogForEachMissing(Write write) {
+// Calls `write(entry)` for each entry that no file took and that
+// `placed(entry)` does not find placed already, in load order. Returns
+// how many entries were found.
+template <class Entry, class Placed, class Write>
+uint32_t CatalogForEachMissing(Placed placed, Write write) {
   uint32_t found = 0;
   for (uint32_t i = 0; i < CatalogSize<Entry>(); ++i) {
     const Entry& entry = *CatalogEntry<Entry>(i);
-    if (entry.taken) ++found;
+    if (entry.taken || placed(entry)) ++found;
     else write(entry);
   }
   return found;

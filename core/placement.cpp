@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "core/paths.h"
 #include "core/platform.h"
@@ -166,4 +167,21 @@ void PlaceCatalogMatch(Placement* placement, const std::string& sourcePath,
     std::fprintf(stderr, "\nErr: Unable to move %s: %s\n",
                  Printable(sourcePath).c_str(), failure.c_str());
   }
+}
+
+std::set<std::string> ListPlacedNames(const Placement& placement, const std::string& directory) {
+  std::vector<std::string> names;
+  std::string pattern = directory + placement.folder + PlatformSeparator() + "*";
+  if (!PlatformListDirectory(pattern, &names)) names.clear();
+  return std::set<std::string>(names.begin(), names.end());
+}
+
+bool HoldsPlacedName(const std::set<std::string>& names, const std::string& name) {
+  if (name.empty()) return false;
+  if (names.count(name) != 0) return true;
+  const std::string stem = name + ".";
+  for (auto it = names.lower_bound(stem); it != names.end() && it->compare(0, stem.size(), stem) == 0; ++it) {
+    if (it->find('.', stem.size()) == std::string::npos) return true;
+  }
+  return false;
 }

@@ -59,6 +59,15 @@ void PlaceCatalogMatch(Placement* placement, const std::string& sourcePath,
 // later walk of the same run would no longer find it.
 bool PlacementPlannedAway(const Placement& placement, const std::string& sourcePath);
 
+// The names of the files in the folder of `placement` in `directory`,
+// listed once, for a missing list: an entry that an earlier run placed
+// there is not missing. Empty when there is no such folder.
+std::set<std::string> ListPlacedNames(const Placement& placement, const std::string& directory);
+
+// Whether `names` holds `name`, or `name` followed by one more extension,
+// as a sort names a file whose extension the catalog name lacks.
+bool HoldsPlacedName(const std::set<std::string>& names, const std::string& name);
+
 // Looks the CRC-32s of `result` up in the catalog of `Entry`, in order,
 // and places the file by the first entry that lists one of them; does
 // nothing without one.

@@ -86,23 +86,40 @@ uint32_t ParseUnsigned32(const char* text, int base) {
   return negative ? 0u - result : result;
 }
 
+namespace {
+
+// The length of the control character at `at` of `text`: 1 for the C0
+// codes and DEL; 2 for the C1 codes (U+0080 to U+009F) in UTF-8, which
+// terminals obey as well (C2 9B starts a command); 0 for anything else.
+size_t ControlLength(const std::string& text, size_t at) {
+  unsigned char c = static_cast<unsigned char>(text[at]);
+  if (IsControl(c)) return 1;
+  bool c1 = c == 0xC2 && at + 1 < text.size() && (static_cast<unsigned char>(text[at + 1]) & 0xE0) == 0x80;
+  return c1 ? 2 : 0;
+}
+
+}  // namespace
+
 int HasControlCharacter(const std::string& text) {
-  for (unsigned char c : text) {
-    if (IsControl(c)) return 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (ControlLength(text, i) != 0) return 1;
   }
   return 0;
 }
 
 std::string Printable(const std::string& text) {
   std::string out;
-  for (unsigned char c : text) {
-    if (!IsControl(c)) {
-      out.push_back(static_cast<char>(c));
+  for (size_t i = 0; i < text.size();) {
+    size_t length = ControlLength(text, i);
+    if (length == 0) {
+      out.push_back(text[i++]);
       continue;
     }
-    char escaped[8];
-    std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-    out += escaped;
+    for (; length > 0; --length, ++i) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));
+      out += escaped;
+    }
   }
   return out;
 }
@@ -120,6 +137,16 @@ size_t CharacterLength(const char* text, bool utf8) {
     if (p[i] < 0x80 || p[i] > 0xBF) return 1;
   }
   return length;
+}
+
+size_t CutToCharacters(const char* text, size_t length, size_t most, bool utf8) {
+  if (length <= most) return length;
+  size_t cut = 0;
+  for (size_t next = 0; next <= most;) {
+    cut = next;
+    next += CharacterLength(text + next, utf8);
+  }
+  return cut;
 }
 
 size_t LastCharacterStart(const std::string& text, bool utf8) {

@@ -45,17 +45,23 @@ int SplitFields(char* text, const char* separators, char* fields[],
 // modulo 2^32.
 uint32_t ParseUnsigned32(const char* text, int base);
 
-// 1 when `text` holds a control character (codes 1 to 31, and 127).
+// 1 when `text` holds a control character: codes 1 to 31 and 127, or a
+// C1 code (U+0080 to U+009F) written in UTF-8.
 int HasControlCharacter(const std::string& text);
 
-// `text` with every control character written as \xNN (two lower-case hex
-// digits), so that a name can be shown on a terminal as it is.
+// `text` with every byte of a control character written as \xNN (two
+// lower-case hex digits), so that a name can be shown on a terminal as it
+// is.
 std::string Printable(const std::string& text);
 
 // The length in bytes of the character that starts at `text` (not at its
 // end): with `utf8`, the length of a valid UTF-8 sequence, and 1 for a byte
 // that starts none; otherwise always 1.
 size_t CharacterLength(const char* text, bool utf8);
+
+// The length of the first `length` bytes of `text` cut to at most `most`
+// bytes without splitting a character (by CharacterLength).
+size_t CutToCharacters(const char* text, size_t length, size_t most, bool utf8);
 
 // Where the last character of `text` (not empty) starts, by CharacterLength.
 size_t LastCharacterStart(const std::string& text, bool utf8);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <new>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "core/read_source.h"
 #include "core/output.h"
 #include "core/patterns.h"
+#include "core/placement.h"
 #include "core/platform.h"
 #include "core/run.h"
 #include "core/text.h"
@@ -114,9 +116,21 @@ uint32_t WriteMissingImages(const RunState& run, uint32_t* total) {
   const char kDashes[] = "---------------------------------------------\n";
   *total = CatalogSize<ImageEntry>();
   std::printf("Missing from %s.crc\n%s", run.systemName.c_str(), kDashes);
-  uint32_t found = CatalogForEachMissing<ImageEntry>([](const ImageEntry& entry) {
-    std::fputs(FormatRecordLine(CatalogEntryName(entry).c_str(), entry.size,
-                                entry.width, entry.height, entry.crc).c_str(),
+  std::set<std::string> placed = ListPlacedNames(run.placement, run.directory);
+  auto isPlaced = [&placed](const ImageEntry& entry) {
+    return HoldsPlacedName(placed, CatalogEntryName(entry));
+  };
+  uint32_t found = CatalogForEachMissing<ImageEntry>(isPlaced, [](const ImageEntry& entry) {
+    std::string name = CatalogEntryName(entry);
+    if (HasControlCharacter(name)) {
+      std::fprintf(stderr, "\nErr: Passed over a name with control characters %s\n",
+                   Printable(name).c_str());
+      return;
+    }
+    // A line that starts with "-" ends the records: a space before the
+    // name keeps it a record, as the reader skips it.
+    if (name[0] == '-') name.insert(0, " ");
+    std::fputs(FormatRecordLine(name.c_str(), entry.size, entry.width, entry.height, entry.crc).c_str(),
                stdout);
   });
   std::fputs(kDashes, stdout);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <new>
 #include <string>
 
@@ -62,7 +63,8 @@ uint32_t ReadRecords(TextLines* lines, const std::string& fileName, std::string*
     RomEntry entry = {};
     const char* name = nullptr;
     if (!ParseRecord(lines->line, &entry, &name)) continue;
-    size_t length = std::min(std::strlen(name), RomEntry::kLineNameWidth);
+    size_t length = CutToCharacters(name, std::strlen(name), RomEntry::kLineNameWidth,
+                                    PlatformNamesAreUtf8() != 0);
     if (!CatalogAppend(entry, name, length)) {
       return CatalogRefuseForMemory<RomEntry>(fileName, said);
     }
@@ -193,10 +195,23 @@ uint32_t LoadRomCatalog(const RunState& run, std::string* said) {
   return LoadLineCatalog(source.get(), fileName, said);
 }
 
-uint32_t WriteMissingRoms(const RunState&, uint32_t* total) {
+uint32_t WriteMissingRoms(const RunState& run, uint32_t* total) {
   *total = CatalogSize<RomEntry>();
-  return CatalogForEachMissing<RomEntry>([](const RomEntry& entry) {
-    std::printf("%08x %s\n", entry.crc, CatalogEntryName(entry).c_str());
+  std::set<std::string> placed = ListPlacedNames(run.placement, run.directory);
+  auto isPlaced = [&placed](const RomEntry& entry) {
+    return HoldsPlacedName(placed, CatalogEntryName(entry)) ||
+           HoldsPlacedName(placed, CatalogText<RomEntry>(entry.gameAt, entry.gameLength));
+  };
+  return CatalogForEachMissing<RomEntry>(isPlaced, [](const RomEntry& entry) {
+    std::string name = CatalogEntryName(entry);
+    // Written, a line end would make a line of its own, and other codes
+    // would drive the terminal.
+    if (HasControlCharacter(name)) {
+      std::fprintf(stderr, "\nErr: Passed over a name with control characters %s\n",
+                   Printable(name).c_str());
+    } else {
+      std::printf("%08x %s\n", entry.crc, name.c_str());
+    }
   });
 }
 

@@ -361,8 +361,13 @@ void Scenario::Rewrite(const Run& run, const std::string& out, const std::string
   std::ifstream in(file);
   for (std::string text; std::getline(in, text);) lines.push_back(text);
   in.close();
-  lines.erase(lines.begin() + at[0], lines.begin() + at.back());
-  lines.insert(lines.begin() + at[0], made.begin(), made.end());
+  // Earlier rewrites of this process moved the lines below them.
+  static std::map<fs::path, std::map<int, int>> moved;
+  int shift = 0;
+  for (const auto& edit : moved[file]) shift += edit.first < at[0] ? edit.second : 0;
+  lines.erase(lines.begin() + at[0] + shift, lines.begin() + at.back() + shift);
+  lines.insert(lines.begin() + at[0] + shift, made.begin(), made.end());
+  moved[file][at[0]] += int(made.size()) - int(at.size() - 1);
   std::ofstream rewritten(file, std::ios::binary | std::ios::trunc);
   for (const std::string& text : lines) rewritten << text << "\n";
 }

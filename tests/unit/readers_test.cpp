@@ -3,6 +3,7 @@
 
 #include "core/catalog.h"
 #include "core/patterns.h"
+#include "core/platform.h"
 #include "core/run.h"
 #include "imagetool/crc_reader.h"
 #include "romtool/dat_reader.h"
@@ -90,6 +91,9 @@ TEST(DatReaderTest, TextToEntries) {
            "|00000abc tail",
        "*.* \n"},
       {"", "", ""},
+      // A name is cut between two characters, where names are UTF-8.
+      {"*.*\n00000001 " + std::string(99, 'A') + "\xC3\xA9z\n",
+       "00000001 " + std::string(99, 'A') + (PlatformNamesAreUtf8() ? "" : "\xC3"), "*.* \n"},
   };
   for (const ReaderCase& c : cases) ExpectLoad<RomEntry>(c, LoadRomCatalog);
 }
@@ -195,6 +199,8 @@ TEST(CrcReaderTest, TextToEntries) {
        "-x.jpg 1 2 3 a1b2c3d4|a\tb.jpg 10 4464 1 a1b2c3d4|" + std::string(50, 'n') +
            " 1 2 3 00000005", ""},
       {"only a title\n", "", ""},
+      {"t\n-\n" + std::string(49, 'n') + "\xC3\xA9 1 2 x 3 4\n",
+       std::string(49, 'n') + (PlatformNamesAreUtf8() ? "" : "\xC3") + " 1 2 3 00000004", ""},
   };
   for (const ReaderCase& c : cases) ExpectLoad<ImageEntry>(c, LoadImageCatalog);
 }
