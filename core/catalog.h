@@ -156,6 +156,15 @@ uint32_t CatalogRefuseUnread(const std::string& fileName, const std::string& rea
   return 0;
 }
 
+// Returns 0 for the catalog `fileName` that could not be opened, adding to
+// `*said` why when `reason` tells it (a missing file needs no words).
+template <class Entry>
+uint32_t CatalogRefuseUnopened(const std::string& fileName, const std::string& reason,
+                               std::string* said) {
+  if (!reason.empty()) *said += "\nErr: Unable to open " + Printable(fileName) + ": " + reason + "\n";
+  return 0;
+}
+
 // Ends the load of `fileName`, all of which was read: indexes the entries,
 // so that CatalogFindByCrc finds them. Returns their number; 0 by
 // CatalogRefuseForMemory when the memory for the index cannot be had.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -105,7 +106,14 @@ void RunPipeline(const std::vector<std::string>& names, int threads,
   Walk walk{names, identify, 4 * batch * threads, batch, {}, {}, {}, false, 0, 0, 0, {}};
   walk.slots.resize(walk.window);
   std::vector<std::thread> workers;
-  for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &walk);
+  // A thread that cannot start (no memory for its stack, a limit on
+  // processes) leaves the work to those that did; with none, the calling
+  // thread does it all. The result is the same either way.
+  try {
+    for (int i = 0; i < threads; ++i) workers.emplace_back(Work, &walk);
+  } catch (const std::exception&) {
+  }
+  if (workers.empty()) return RunPipeline(names, 1, identify, finish);
   for (size_t index = 0; index < names.size(); ++index) finish(Take(&walk, index).get());
   for (std::thread& worker : workers) worker.join();
 }

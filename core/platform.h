@@ -60,6 +60,14 @@ int PlatformExists(const std::string& path);
 // 0 for other disks and where the system cannot tell.
 int PlatformOnRotationalDisk(const std::string& folder);
 
+// How many more files this process may hold open at once, as far as the
+// system tells; a large number where it sets no limit worth counting.
+int PlatformFreeDescriptors();
+
+// 1 when the last failed open failed for lack of descriptors or memory
+// (which a user may remedy), 0 for any other reason.
+int PlatformOpenFailedForLackOfResources();
+
 // Returns 1 when `path` is a folder, after following links.
 int PlatformIsFolder(const std::string& path);
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #if SORTERS_HAVE_SYSMACROS
@@ -203,6 +204,22 @@ int PlatformOnRotationalDisk(const std::string& folder) {
   return 0;
 }
 
+int PlatformFreeDescriptors() {
+  const int kMany = 1 << 20;
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+      limit.rlim_cur > 4096) {
+    return kMany;
+  }
+  int open = 0;
+  for (int fd = 0; fd < static_cast<int>(limit.rlim_cur); ++fd) open += fcntl(fd, F_GETFD) != -1;
+  return static_cast<int>(limit.rlim_cur) - open;
+}
+
+int PlatformOpenFailedForLackOfResources() {
+  return errno == EMFILE || errno == ENFILE || errno == ENOMEM;
+}
+
 int PlatformIsFolder(const std::string& path) {
   Located at = Locate(path);
   struct stat info;
@@ -320,6 +337,7 @@ PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
     close(fd);
+    errno = EINVAL;  // no regular file
     return kNoFile;
   }
   *size = static_cast<uint64_t>(info.st_size);

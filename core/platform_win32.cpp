@@ -168,6 +168,13 @@ int PlatformExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ? 1 : 0;
 }
 
+int PlatformFreeDescriptors() { return 1 << 20; }
+
+int PlatformOpenFailedForLackOfResources() {
+  DWORD error = GetLastError();
+  return error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY;
+}
+
 int PlatformOnRotationalDisk(const std::string& folder) {
   char volume[MAX_PATH + 1];
   if (!GetVolumePathNameA(folder.c_str(), volume, sizeof volume)) return 0;

@@ -47,7 +47,10 @@ SourcePtr OpenFileSource(const std::string& path, std::string* error) {
   uint64_t size = 0;
   PlatformFile file = PlatformOpenFile(path.c_str(), &size);
   if (file == kNoFile) {
-    *error = PlatformErrorText();
+    // Only a reason a user can remedy is told; a file that is missing or
+    // is no regular file needs none.
+    error->clear();
+    if (PlatformOpenFailedForLackOfResources()) *error = PlatformErrorText();
     return nullptr;
   }
   return SourcePtr(new FileSource(file, size));

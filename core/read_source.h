@@ -32,7 +32,8 @@ using SourcePtr = std::unique_ptr<ReadSource>;
 using SourceOpener = std::function<SourcePtr(const std::string& path, std::string* error)>;
 
 // The opener of real files: a regular file only, and never blocking on a
-// pipe or device that took its place.
+// pipe or device that took its place. The error is told only when it is
+// one that a user can remedy (too many open files, no memory); else empty.
 SourcePtr OpenFileSource(const std::string& path, std::string* error);
 
 // A source that holds `bytes`.

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -142,7 +143,15 @@ void Identify(const ToolConfig& tool, const RunState& run, const std::string& na
     Say(stderr, "\nErr: Passed over a name with control characters %s%s\n",
         Printable(run.directory).c_str(), Printable(name).c_str());
   } else {
-    tool.perFile(run, name, result);
+    // Memory that runs out on a worker fails this file, not the program.
+    try {
+      tool.perFile(run, name, result);
+    } catch (const std::bad_alloc&) {
+      result->crc = 0;
+      result->lookups = CrcLookups();
+      Say(stderr, "\nErr: Not enough memory for %s%s\n", Printable(run.directory).c_str(),
+          Printable(name).c_str());
+    }
   }
   CollectMessages(nullptr);
 }
@@ -163,10 +172,13 @@ void Finish(const ToolConfig& tool, RunState* run, FileResult* result) {
 // processor, at most 16, and one on a rotational disk.
 int IdentifyThreads(const RunState& run) {
   const int kMost = 16;
-  if (run.identifyThreads > 0) return std::min(run.identifyThreads, kMost);
+  // Each thread holds one file open at a time: no more threads than the
+  // process may open files, or some would fail files that one could read.
+  int most = std::max(1, std::min(kMost, PlatformFreeDescriptors()));
+  if (run.identifyThreads > 0) return std::min(run.identifyThreads, most);
   if (PlatformOnRotationalDisk(run.directory.empty() ? "." : run.directory)) return 1;
   int processors = static_cast<int>(std::thread::hardware_concurrency());
-  return std::max(1, std::min(processors, kMost));
+  return std::max(1, std::min(processors, most));
 }
 
 // Lists the run's folder by `pattern` and identifies every regular file

@@ -99,7 +99,7 @@ uint32_t LoadImageCatalog(const RunState& run, std::string* said) {
   std::string fileName = run.systemName + ".crc";
   std::string error;
   SourcePtr source = run.open(fileName, &error);
-  if (!source) return 0;
+  if (!source) return CatalogRefuseUnopened<ImageEntry>(fileName, error, said);
   std::unique_ptr<TextLines> lines(new (std::nothrow) TextLines);
   if (!lines || !TextLinesStart(lines.get(), source.get())) {
     return CatalogRefuseForMemory<ImageEntry>(fileName, said);

@@ -181,7 +181,7 @@ uint32_t LoadRomCatalog(const RunState& run, std::string* said) {
   std::string fileName = run.systemName + ".dat";
   std::string error;
   SourcePtr source = run.open(fileName, &error);
-  if (!source) return 0;
+  if (!source) return CatalogRefuseUnopened<RomEntry>(fileName, error, said);
   std::unique_ptr<ByteReader> start(new (std::nothrow) ByteReader);
   if (!start || !ByteReaderStart(start.get(), source.get())) {
     return CatalogRefuseForMemory<RomEntry>(fileName, said);

@@ -160,8 +160,11 @@ TEST(SwapTest, AFileShorterThanItsSizeIsReportedAndNotChecksummed) {
 
 // Runs Tessary with `args` in `folder`, its standard output and error on
 // the descriptors `out` and `err` and no other one open; with `files`, it
-// may hold no more than that many open at once. Returns its exit status.
-int RunTessary(const fs::path& folder, const char* args, int out, int err, rlim_t files = 0) {
+// may hold no more than that many open at once; with `noThreads`, every
+// thread's stack is larger than the memory it may map, so that no thread
+// can start. Returns its exit status.
+int RunTessary(const fs::path& folder, const char* args, int out, int err, rlim_t files = 0,
+               bool noThreads = false) {
   pid_t child = fork();
   if (child == 0) {
     signal(SIGPIPE, SIG_DFL);
@@ -171,6 +174,8 @@ int RunTessary(const fs::path& folder, const char* args, int out, int err, rlim_
     rlimit limit = {files, files};
     // A leak check at the end needs descriptors of its own.
     if (files != 0) setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    rlimit stack = {rlim_t{4000} << 20, rlim_t{4000} << 20}, mapped = {rlim_t{3000} << 20, rlim_t{3000} << 20};
+    if (noThreads && (setrlimit(RLIMIT_STACK, &stack) != 0 || setrlimit(RLIMIT_AS, &mapped) != 0)) _exit(126);
     if (chdir(folder.c_str()) == 0 && (files == 0 || setrlimit(RLIMIT_NOFILE, &limit) == 0)) {
       execl("/bin/sh", "sh", "-c", (std::string("exec " SORTERS_LAUNCHER " ") + TESSARY_PATH + " " + args).c_str(),
             nullptr);
@@ -223,6 +228,46 @@ TEST(RunTest, AnOutputThatCannotTakeTheCatalogFailsTheRun) {
   std::fclose(err);
   EXPECT_EQ(ReadBytes(capture.path() / "err"),
             "Tessary v1.0 (Release)\nDump mode\n\nErr: Unable to write the output: No space left on device\n");
+}
+
+// A thread that cannot start changes nothing: the run does the work with
+// the threads it has, or alone.
+TEST(RunTest, ThreadsThatCannotStartChangeNothing) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer needs more memory than the limit leaves";
+#endif
+  if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs more memory than the limit leaves";
+  TempDir dir, capture;
+  for (int i = 0; i < 40; ++i) WriteBytes(dir.path() / ("g" + std::to_string(i) + ".a26"), std::to_string(i));
+  std::string said[2];
+  for (int limited = 0; limited < 2; ++limited) {
+    FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
+    EXPECT_EQ(RunTessary(dir.path(), "-d '*.a26'", fileno(out), fileno(out), 0, limited == 1), 0);
+    std::fclose(out);
+    said[limited] = ReadBytes(capture.path() / "out");
+  }
+  EXPECT_EQ(said[1], said[0]);
+  EXPECT_EQ(std::count(said[0].begin(), said[0].end(), '\n'), 44) << said[0];
+}
+
+// Few descriptors: the threads never fail a file that one thread reads,
+// and a catalog that cannot be opened says why.
+TEST(RunTest, FewDescriptorsFailNoFile) {
+  if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs descriptors of its own";
+  TempDir dir, capture;
+  for (int i = 0; i < 300; ++i) WriteBytes(dir.path() / ("g" + std::to_string(i) + ".a26"), std::to_string(i));
+  WriteBytes(dir.path() / "sys.dat", "*.a26\n");
+  std::string said[3];
+  const char* args[3] = {"-d '*.a26'", "-d '*.a26'", "sys"};
+  const rlim_t files[3] = {0, 5, 4};  // the standard three and the folder's handle take four
+  for (int i = 0; i < 3; ++i) {
+    FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
+    EXPECT_EQ(RunTessary(dir.path(), args[i], fileno(out), fileno(out), files[i]), 0);
+    std::fclose(out);
+    said[i] = ReadBytes(capture.path() / "out");
+  }
+  EXPECT_EQ(said[1], said[0]);
+  EXPECT_EQ(said[2], "Tessary v1.0 (Release)\n\nErr: Unable to open sys.dat: Too many open files\nError getting data.\n");
 }
 
 TEST(RunTest, AListingThatFailsIsReported) {
