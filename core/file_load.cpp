@@ -33,7 +33,8 @@ FileBuffer* ReusableFileBuffer() {
   return &buffer;
 }
 
-int LoadFile(const SourceOpener& open, const std::string& path, FileBuffer* buffer, uint32_t* length) {
+int LoadFile(const SourceOpener& open, const std::string& path, FileBuffer* buffer, uint32_t* length,
+             FileIdentity* identity) {
   std::string error;
   SourcePtr source = open(path, &error);
   if (!source) return ReportLoadFailure("\nErr: Unable to open file %s\n", path);
@@ -47,5 +48,6 @@ int LoadFile(const SourceOpener& open, const std::string& path, FileBuffer* buff
     return ReportLoadFailure("\nErr: Unable to read file %s\n", path);
   }
   *length = static_cast<uint32_t>(size);
+  *identity = source->Identity();
   return 1;
 }

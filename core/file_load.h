@@ -27,12 +27,13 @@ int FileBufferReserve(FileBuffer* buffer, size_t size);
 FileBuffer* ReusableFileBuffer();
 
 // Loads the whole regular file `path`, opened by `open`, into `buffer` and
-// stores its length in `length`. Returns 1 on success (an empty file has
+// stores its length in `length`, and what file it is in `identity`. Returns 1 on success (an empty file has
 // length 0). Returns 0 after one message through Say naming `path`:
 //   "\nErr: Unable to open file %s\n" when it cannot be opened (or is not a
 //   regular file), "\nErr: File too large %s\n" when it holds 4 GiB or
 //   more, "\nErr: Unable to read file %s\n" when memory or the read fails.
 // After a failure `length` is unchanged and the buffer's bytes unspecified.
-int LoadFile(const SourceOpener& open, const std::string& path, FileBuffer* buffer, uint32_t* length);
+int LoadFile(const SourceOpener& open, const std::string& path, FileBuffer* buffer, uint32_t* length,
+             FileIdentity* identity);
 
 #endif  // CORE_FILE_LOAD_H_

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/output.h"
+#include "core/platform.h"
 
 // The CRC-32s that rename mode looks a file up by, first to last: the
 // first that the catalog lists decides which entry the file takes.
@@ -30,7 +31,9 @@ inline void AddCrcLookup(CrcLookups* lookups, uint32_t crc) {
 // writes its messages, and its dump line or places the file.
 struct FileResult {
   MessageLog messages;   // what reading the file said, in order
+  std::string name;      // the name the listing gave
   std::string path;      // the file's whole path
+  FileIdentity identity; // what file was read, when one was
   uint32_t crc = 0;      // what a dump lists; 0: nothing to list
   std::string dumpLine;  // the line of the file, in dump mode only
   // Rename mode: what to look the file up by. Left empty, the file is

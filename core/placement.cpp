@@ -1,5 +1,6 @@
 #include "core/placement.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -20,20 +21,50 @@ std::string ExtensionOfLastComponent(const std::string& path) {
   return path.substr(dot);
 }
 
-// A move made, or in a preview judged and planned: a move succeeds into a
-// folder that is one (or is planned) and onto a name that nothing carries
-// and no planned move takes. Returns 1 when it succeeds.
-int MoveOrPlan(const std::string& source, const std::string& target, PreviewPlan* plan,
-               int method) {
-  if (plan == nullptr) return PlatformMoveFile(source, target, method);
-  std::string folder = target.substr(0, target.rfind(PlatformSeparator()));
-  if ((plan->folders.count(folder) == 0 && !PlatformIsFolder(folder)) ||
-      plan->targets.count(target) != 0 || PlatformExists(target)) {
-    return 0;
-  }
-  plan->targets.insert(target);
-  plan->movedAway.insert(source);
+// One file being placed: where it is, what file it is, how it is moved,
+// and what became of the last attempt.
+struct Move {
+  const std::string& source;
+  FileIdentity identity;
+  int method;
+  PreviewPlan* plan;  // null: moves are made, not planned
+  int outcome = MOVE_FAILED;
+  std::string leftAs;   // where a file that changed was left
+  std::string failure;  // why the last attempt failed
+};
+
+// Judges a move of a preview as the system would: into a folder that is
+// one (or is planned, in its parent), writable, on the file's own file
+// system, under a name that fits, that nothing carries and no planned
+// move takes. Returns 1 when it would succeed, else 0 with errno saying
+// why, as the move's own would.
+int JudgeMove(const Move& move, const std::string& target) {
+  const char separator = PlatformSeparator();
+  std::string folder = target.substr(0, target.rfind(separator));
+  bool planned = move.plan->folders.count(folder) != 0;
+  if (!planned && !PlatformIsFolder(folder)) return errno = ENOENT, 0;
+  // A folder yet to be made lies on the file system of its parent.
+  std::string into = planned ? folder.substr(0, folder.rfind(separator)) : folder;
+  if (!PlatformCanMoveInto(move.source, into)) return 0;
+  if (target.size() - folder.size() - 1 > PlatformMaxNameLength()) return errno = ENAMETOOLONG, 0;
+  if (move.plan->targets.count(target) != 0 || PlatformExists(target)) return errno = EEXIST, 0;
   return 1;
+}
+
+// A move made, or in a preview judged and planned. Returns 1 when it
+// succeeds; the outcome and the reason of a failure stay in `*move`.
+int MoveOrPlan(Move* move, const std::string& target) {
+  if (move->plan == nullptr) {
+    move->outcome = PlatformMoveFile(move->source, target, move->method, move->identity, &move->leftAs);
+  } else {
+    move->outcome = JudgeMove(*move, target) ? MOVE_DONE : MOVE_FAILED;
+    if (move->outcome == MOVE_DONE) {
+      move->plan->targets.insert(target);
+      move->plan->movedAway.insert(move->source);
+    }
+  }
+  if (move->outcome == MOVE_FAILED) move->failure = PlatformErrorText();
+  return move->outcome == MOVE_DONE;
 }
 
 // Returns 1 when `directory` followed by `folderName` exists (as anything)
@@ -65,18 +96,16 @@ int EnsureOrPlanFolder(const std::string& directory, const char* folderName,
 
 // Tries `*target` itself, then, when `numbered`, `*target` with its last
 // character replaced by "0" up to "9", leaving the last name tried in
-// `*target`. Returns the first attempt's result; `moved` tells whether any
-// attempt succeeded.
-int MoveWithRetries(const std::string& source, std::string* target,
-                    bool numbered, PreviewPlan* plan, int method, bool* moved) {
-  *moved = MoveOrPlan(source, *target, plan, method) != 0;
-  if (*moved) return 0;
+// `*target`; a file that changed or a link that would name nothing ends
+// the tries. Returns the first attempt's result: 0 when it succeeded.
+int MoveWithRetries(Move* move, std::string* target, bool numbered) {
+  if (MoveOrPlan(move, *target)) return 0;
   if (numbered && !target->empty()) {
     // The last character, not its last byte: a UTF-8 name stays valid.
     target->resize(LastCharacterStart(*target, PlatformNamesAreUtf8() != 0) + 1);
-    for (char digit = '0'; digit <= '9' && !*moved; ++digit) {
+    for (char digit = '0'; digit <= '9' && move->outcome == MOVE_FAILED; ++digit) {
       target->back() = digit;
-      *moved = MoveOrPlan(source, *target, plan, method) != 0;
+      MoveOrPlan(move, *target);
     }
   }
   return -1;
@@ -94,18 +123,15 @@ void WritePlannedMove(const std::string& source, std::string target,
               Printable(target).c_str());
 }
 
-// Moves the file `sourcePath` into `folderName`, created beside it, under
+// Moves the file of `move` into `folderName`, created beside it, under
 // `newName`, adding the file's extension with `addExtension` unless the
 // new name already ends with exactly that extension. With `numbered`, a
 // failed move is retried with the target's last character replaced by
-// "0" to "9", moving by the platform's `method`. With `plan`, the move is
-// planned instead of made. Returns 0
-// when the first attempt succeeded, otherwise -1 (also when a numbered
-// retry succeeded). When the file was not moved at all and `failure` is
-// given, it receives the reason.
-int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
-                    const std::string& newName, bool numbered, bool addExtension,
-                    PreviewPlan* plan, int method, std::string* failure) {
+// "0" to "9". Returns 0 when the first attempt succeeded, otherwise -1
+// (also when a numbered retry succeeded); `move` tells the rest.
+int PlaceOrPlanFile(Move* move, const char* folderName, const std::string& newName,
+                    bool numbered, bool addExtension) {
+  const std::string& sourcePath = move->source;
   const char separator = PlatformSeparator();
   std::string target = sourcePath;
   size_t nameStart = sourcePath.rfind(separator);
@@ -116,17 +142,35 @@ int PlaceOrPlanFile(const std::string& sourcePath, const char* folderName,
     ++nameStart;
   }
   target.resize(nameStart);
-  if (!EnsureOrPlanFolder(target, folderName, failure, plan)) return -1;
+  move->outcome = MOVE_FAILED;
+  if (!EnsureOrPlanFolder(target, folderName, &move->failure, move->plan)) return -1;
   target.append(folderName).push_back(separator);
   target.append(newName);
   std::string extension = ExtensionOfLastComponent(sourcePath);
   if (addExtension && ExtensionOfLastComponent(target) != extension) target.append(extension);
   if (!PathFits(target)) return -1;
-  bool moved = false;
-  int result = MoveWithRetries(sourcePath, &target, numbered, plan, method, &moved);
-  if (moved && plan != nullptr) WritePlannedMove(sourcePath, target, nameStart);
-  if (!moved && plan == nullptr && failure != nullptr) *failure = PlatformErrorText();
+  int result = MoveWithRetries(move, &target, numbered);
+  if (move->outcome == MOVE_DONE) {
+    move->failure.clear();
+    if (move->plan != nullptr) WritePlannedMove(sourcePath, target, nameStart);
+  }
   return result;
+}
+
+// Says why the file of `move` stays where it is, when it does.
+void ReportUnmoved(const Move& move, const std::string& folder) {
+  std::string source = Printable(move.source);
+  if (move.outcome == MOVE_CHANGED && move.leftAs.empty()) {
+    std::fprintf(stderr, "\nErr: Unable to move %s: it changed after it was read\n", source.c_str());
+  } else if (move.outcome == MOVE_CHANGED) {
+    std::fprintf(stderr, "\nErr: Unable to move %s: it changed after it was read, and is now %s\n",
+                 source.c_str(), Printable(move.leftAs).c_str());
+  } else if (move.outcome == MOVE_UNRESOLVED) {
+    std::fprintf(stderr, "\nErr: Unable to move %s: its link would name nothing from %s\n",
+                 source.c_str(), Printable(folder).c_str());
+  } else if (move.outcome == MOVE_FAILED && !move.failure.empty()) {
+    std::fprintf(stderr, "\nErr: Unable to move %s: %s\n", source.c_str(), move.failure.c_str());
+  }
 }
 
 }  // namespace
@@ -146,27 +190,23 @@ bool PlacementPlannedAway(const Placement& placement, const std::string& sourceP
 }
 
 void PlaceCatalogMatch(Placement* placement, const std::string& sourcePath,
-                       unsigned char* taken, const std::string& name, bool addExtension) {
+                       const FileIdentity& identity, unsigned char* taken,
+                       const std::string& name, bool addExtension) {
   if (!FileNameIsSafe(name)) {
     std::fprintf(stderr, "Err: Refused unsafe catalog name \"%s\" for %s\n",
                  Printable(name).c_str(), Printable(sourcePath).c_str());
     return;
   }
-  PreviewPlan* plan = placement->preview ? &placement->plan : nullptr;
+  Move move{sourcePath, identity, placement->moveMethod,
+            placement->preview ? &placement->plan : nullptr, MOVE_FAILED, {}, {}};
   if (*taken == 0) {
     *taken = 1;
-    if (PlaceOrPlanFile(sourcePath, placement->folder.c_str(), name, false, addExtension, plan,
-                        placement->moveMethod, nullptr) == 0) {
-      return;
-    }
+    if (PlaceOrPlanFile(&move, placement->folder.c_str(), name, false, addExtension) == 0) return;
+    // A file that changed, or a link that cannot be made there, stays.
+    if (move.outcome != MOVE_FAILED) return ReportUnmoved(move, placement->folder);
   }
-  std::string failure;
-  PlaceOrPlanFile(sourcePath, "dupes", name, true, addExtension, plan, placement->moveMethod,
-                  &failure);
-  if (!failure.empty()) {
-    std::fprintf(stderr, "\nErr: Unable to move %s: %s\n",
-                 Printable(sourcePath).c_str(), failure.c_str());
-  }
+  PlaceOrPlanFile(&move, "dupes", name, true, addExtension);
+  ReportUnmoved(move, "dupes");
 }
 
 std::set<std::string> ListPlacedNames(const Placement& placement, const std::string& directory) {

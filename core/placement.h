@@ -51,9 +51,12 @@ struct Placement {
 // judged against the files there and the moves planned before, is planned
 // instead and written to standard output as
 // "<name of the file> -> <folder>/<new name>\n", always with "/".
+//
+// The file must still be `identity` (when known) when it is moved: a file
+// swapped in meanwhile is left, with a message.
 void PlaceCatalogMatch(Placement* placement, const std::string& sourcePath,
-                       unsigned char* taken, const std::string& name,
-                       bool addExtension = true);
+                       const FileIdentity& identity, unsigned char* taken,
+                       const std::string& name, bool addExtension = true);
 
 // Whether a preview planned to move the file `sourcePath` away, so that a
 // later walk of the same run would no longer find it.
@@ -76,7 +79,7 @@ void PlaceIdentifiedFile(Placement* placement, const FileResult& result) {
   for (int i = 0; i < result.lookups.count; ++i) {
     Entry* entry = CatalogFindByCrc<Entry>(result.lookups.crc[i]);
     if (entry == nullptr) continue;
-    PlaceCatalogMatch(placement, result.path, &entry->taken, CatalogEntryName(*entry));
+    PlaceCatalogMatch(placement, result.path, result.identity, &entry->taken, CatalogEntryName(*entry));
     return;
   }
 }

@@ -74,17 +74,55 @@ int PlatformIsFolder(const std::string& path);
 // Creates the folder `path`. Returns 1 on success, 0 on failure.
 int PlatformCreateFolder(const std::string& path);
 
+// What a file is, whatever names it has: its device and its number
+// there. All 0 when it is not known.
+struct FileIdentity {
+  uint64_t device = 0, number = 0;
+  bool Known() const { return device != 0 || number != 0; }
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && number == other.number;
+  }
+};
+
+// Stores in `*identity` what `path` leads to, after following links.
+// Returns 1; 0 when nothing (or a dangling link) is there.
+int PlatformIdentity(const std::string& path, FileIdentity* identity);
+
 // How PlatformMoveFile moves: by the system's own move that never
-// replaces a file, where it has one (kMoveBest); or by one of the ways it
-// takes where a file system refuses that move, which tests choose to
-// prove them on any file system.
+// replaces a file, where it has one (kMoveBest); or as where a file system
+// refuses that move, finishing with a hard link (kMoveByLink) or, without
+// hard links either, with an exclusive placeholder (kMoveOntoPlaceholder).
+// Tests choose the others to prove them on any file system.
 enum MoveMethod { kMoveBest, kMoveByLink, kMoveOntoPlaceholder };
 
-// Moves the file `from` to `to` in one step that fails when `to` exists.
-// An existing file is never replaced and a failed move leaves `from` where
-// it was. A symbolic link keeps pointing at the same file from its new
-// place. Returns 1 on success, 0 on failure.
-int PlatformMoveFile(const std::string& from, const std::string& to, int method = kMoveBest);
+// What PlatformMoveFile did.
+enum MoveResult {
+  MOVE_FAILED = 0,      // nothing moved (PlatformErrorText says why)
+  MOVE_DONE = 1,
+  MOVE_CHANGED = -1,    // `from` no longer held what `expected` names: left
+  MOVE_UNRESOLVED = -2  // a link that would name nothing from `to`: left
+};
+
+// Moves the file `from` to `to` in a way that never replaces a file: an
+// existing `to` makes it fail, and nothing is ever removed that was not
+// first taken under a name of the move's own and checked to be what
+// `expected` names (when known; for a symbolic link, the link read when
+// the move began). A file that turns out to be another is given its name
+// back and left, MOVE_CHANGED; when another took that name meanwhile, it
+// stays under the taken name, stored in `*leftAs`. A symbolic link to a
+// relative target is made anew to name the same file from its new place,
+// counting from where the folders really are; where no text would, it is
+// left, MOVE_UNRESOLVED.
+int PlatformMoveFile(const std::string& from, const std::string& to, int method,
+                     const FileIdentity& expected, std::string* leftAs);
+
+// Whether a real move of the file `from` into the folder `folder` (which
+// exists) could succeed: the folder is writable by this process and on the
+// same file system as the file. 1 or 0.
+int PlatformCanMoveInto(const std::string& from, const std::string& folder);
+
+// The longest name, in bytes, that one component of a path may have here.
+size_t PlatformMaxNameLength();
 
 // A file open for reading through PlatformOpenFile, or kNoFile.
 typedef intptr_t PlatformFile;
@@ -94,7 +132,8 @@ const PlatformFile kNoFile = -1;
 // on a pipe or device that took its place, and stores its size in `size`.
 // Returns the open file, or kNoFile (with `size` unchanged) when it cannot
 // be opened or is not a regular file. The cheapest way to read a file.
-PlatformFile PlatformOpenFile(const char* path, uint64_t* size);
+// With `identity`, stores what the file is.
+PlatformFile PlatformOpenFile(const char* path, uint64_t* size, FileIdentity* identity = nullptr);
 
 // Reads up to `count` bytes at `offset` of `file` into `into`, fewer only
 // where the file ends, and stores how many arrived in `*got`. Returns 1;

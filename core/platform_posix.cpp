@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "core/platform_posix.h"
 #include "core/text.h"
 #include "core/wildcard.h"
 
@@ -44,12 +45,6 @@ namespace {
 std::string g_currentPrefix;
 int g_currentFolder = -1;
 
-// A path as the kernel gets it: relative to a folder handle, or AT_FDCWD.
-struct Located {
-  int folder;
-  const char* path;
-};
-
 // Whether `rest`, taken relative to a folder, stays inside it: it is not
 // absolute and no component of it climbs with "..".
 bool StaysInside(const char* rest) {
@@ -63,6 +58,8 @@ bool StaysInside(const char* rest) {
   }
   return true;
 }
+
+}  // namespace
 
 // Paths inside the current directory go to the kernel relative to the
 // handle on it: the kernel walks every component of an absolute path, and
@@ -80,8 +77,6 @@ Located Locate(const char* path) {
 }
 
 Located Locate(const std::string& path) { return Locate(path.c_str()); }
-
-}  // namespace
 
 int PlatformCurrentDirectory(std::string* out) {
   out->clear();
@@ -231,103 +226,7 @@ int PlatformCreateFolder(const std::string& path) {
   return mkdirat(at.folder, at.path, 0777) == 0 ? 1 : 0;
 }
 
-namespace {
-
-// Removes `made` again, keeping the error that made the move fail.
-void UndoWithoutLosingTheError(Located made) {
-  int failure = errno;
-  unlinkat(made.folder, made.path, 0);
-  errno = failure;
-}
-
-// For file systems without hard links: reserve the target name with an
-// exclusive create, then rename over our own empty placeholder.
-int MoveOntoPlaceholder(Located from, Located to) {
-  int placeholder = openat(to.folder, to.path,
-                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (placeholder < 0) return 0;
-  close(placeholder);
-  if (renameat(from.folder, from.path, to.folder, to.path) == 0) return 1;
-  UndoWithoutLosingTheError(to);
-  return 0;
-}
-
-// For file systems that refuse the no-replace flag: a hard link fails when
-// the target exists, and only once it stands is the old name removed.
-int MoveByLink(Located from, Located to) {
-  if (linkat(from.folder, from.path, to.folder, to.path, 0) != 0) {
-    if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) {
-      return MoveOntoPlaceholder(from, to);
-    }
-    return 0;
-  }
-  if (unlinkat(from.folder, from.path, 0) == 0) return 1;
-  UndoWithoutLosingTheError(to);  // keep exactly one name for the file
-  return 0;
-}
-
-// How many folders deeper than `from` the path `to` names something, or
-// -1 when `to` does not lie below the folder of `from`.
-int DepthBelow(const std::string& from, const std::string& to) {
-  size_t folder = from.rfind('/') + 1;  // 0 for a bare name
-  if (to.compare(0, folder, from, 0, folder) != 0) return -1;
-  return static_cast<int>(std::count(to.begin() + folder, to.end(), '/'));
-}
-
-// A link to a relative target names its file from where the link stands;
-// moved deeper it needs one "../" more per level, made as a new link
-// (which fails when the name exists) before the old one goes. Returns -1
-// when `from` is no such link, else the move's result.
-int MoveRelativeLink(const std::string& from, const std::string& to) {
-  Located source = Locate(from);
-  Located target = Locate(to);
-  char old[PATH_MAX];
-  ssize_t length = readlinkat(source.folder, source.path, old, sizeof old - 1);
-  int depth = DepthBelow(from, to);
-  if (length <= 0 || old[0] == '/' || depth < 0) return -1;
-  std::string moved;
-  for (int i = 0; i < depth; ++i) moved += "../";
-  moved.append(old, static_cast<size_t>(length));
-  if (symlinkat(moved.c_str(), target.folder, target.path) != 0) return 0;
-  if (unlinkat(source.folder, source.path, 0) == 0) return 1;
-  UndoWithoutLosingTheError(target);
-  return 0;
-}
-
-// The system's own move that fails when the target exists. Returns 1 on
-// success; 0 with errno EINVAL, ENOSYS or EOPNOTSUPP when this system or
-// file system has none; 0 otherwise.
-int RenameWithoutReplacing(Located from, Located to) {
-#if SORTERS_HAVE_RENAMEAT2
-  return renameat2(from.folder, from.path, to.folder, to.path, RENAME_NOREPLACE) == 0;
-#elif SORTERS_HAVE_RENAMEATX_NP
-  return renameatx_np(from.folder, from.path, to.folder, to.path, RENAME_EXCL) == 0;
-#else
-  static_cast<void>(from);
-  static_cast<void>(to);
-  errno = ENOSYS;
-  return 0;
-#endif
-}
-
-}  // namespace
-
-int PlatformMoveFile(const std::string& from, const std::string& to, int method) {
-  int linkMoved = MoveRelativeLink(from, to);
-  if (linkMoved >= 0) return linkMoved;
-  Located source = Locate(from);
-  Located target = Locate(to);
-  if (method == kMoveByLink) return MoveByLink(source, target);
-  if (method == kMoveOntoPlaceholder) return MoveOntoPlaceholder(source, target);
-  // rename() alone would silently replace an existing target.
-  if (RenameWithoutReplacing(source, target)) return 1;
-  if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-    return MoveByLink(source, target);
-  }
-  return 0;
-}
-
-PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
+PlatformFile PlatformOpenFile(const char* path, uint64_t* size, FileIdentity* identity) {
   // O_NONBLOCK keeps a pipe that replaced the file from blocking the open;
   // it is then refused because it is not a regular file. On a regular file
   // the flag changes nothing.
@@ -341,8 +240,32 @@ PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
     return kNoFile;
   }
   *size = static_cast<uint64_t>(info.st_size);
+  if (identity != nullptr) {
+    *identity = FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  }
   return fd;
 }
+
+int PlatformIdentity(const std::string& path, FileIdentity* identity) {
+  Located at = Locate(path);
+  struct stat info;
+  if (fstatat(at.folder, at.path, &info, 0) != 0) return 0;
+  *identity = FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  return 1;
+}
+
+int PlatformCanMoveInto(const std::string& from, const std::string& folder) {
+  Located source = Locate(from), into = Locate(folder);
+  struct stat file, place;
+  if (fstatat(source.folder, source.path, &file, AT_SYMLINK_NOFOLLOW) != 0 ||
+      fstatat(into.folder, into.path, &place, 0) != 0) {
+    return 0;
+  }
+  // A rename never crosses file systems.
+  return file.st_dev == place.st_dev && faccessat(into.folder, into.path, W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+size_t PlatformMaxNameLength() { return NAME_MAX; }
 
 int PlatformReadAt(PlatformFile file, uint64_t offset, unsigned char* into, size_t count,
                    size_t* got) {

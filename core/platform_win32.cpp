@@ -205,12 +205,48 @@ int PlatformCreateFolder(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) ? 1 : 0;
 }
 
-int PlatformMoveFile(const std::string& from, const std::string& to, int) {
-  // The C runtime's rename never replaces an existing target on Windows.
-  return std::rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
+int PlatformMoveFile(const std::string& from, const std::string& to, int, const FileIdentity&,
+                     std::string* leftAs) {
+  leftAs->clear();
+  // The C runtime's rename never replaces an existing target on Windows,
+  // and a file open elsewhere cannot be swapped for another.
+  return std::rename(from.c_str(), to.c_str()) == 0 ? MOVE_DONE : MOVE_FAILED;
 }
 
-PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
+namespace {
+
+FileIdentity IdentityOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return FileIdentity();
+  return FileIdentity{information.dwVolumeSerialNumber,
+                      uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow};
+}
+
+// The volume a path lies on, as its root ("C:\\").
+std::string VolumeOf(const std::string& path) {
+  char volume[MAX_PATH + 1];
+  return GetVolumePathNameA(path.c_str(), volume, sizeof volume) ? volume : "";
+}
+
+}  // namespace
+
+int PlatformIdentity(const std::string& path, FileIdentity* identity) {
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  *identity = IdentityOf(file);
+  CloseHandle(file);
+  return 1;
+}
+
+int PlatformCanMoveInto(const std::string& from, const std::string& folder) {
+  // A rename never crosses volumes; rights are the system's to judge.
+  return VolumeOf(from) == VolumeOf(folder) ? 1 : 0;
+}
+
+size_t PlatformMaxNameLength() { return 255; }
+
+PlatformFile PlatformOpenFile(const char* path, uint64_t* size, FileIdentity* identity) {
   HANDLE file = OpenDiskFile(path);
   if (file == INVALID_HANDLE_VALUE) return kNoFile;
   LARGE_INTEGER length;
@@ -219,6 +255,7 @@ PlatformFile PlatformOpenFile(const char* path, uint64_t* size) {
     return kNoFile;
   }
   *size = static_cast<uint64_t>(length.QuadPart);
+  if (identity != nullptr) *identity = IdentityOf(file);
   return reinterpret_cast<PlatformFile>(file);
 }
 

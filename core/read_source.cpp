@@ -9,9 +9,11 @@ namespace {
 
 class FileSource : public ReadSource {
  public:
-  FileSource(PlatformFile file, uint64_t size) : file_(file), size_(size) {}
+  FileSource(PlatformFile file, uint64_t size, FileIdentity identity)
+      : file_(file), size_(size), identity_(identity) {}
   ~FileSource() override { PlatformCloseFile(file_); }
   uint64_t Size() const override { return size_; }
+  FileIdentity Identity() const override { return identity_; }
   int ReadAt(uint64_t offset, unsigned char* into, size_t count, size_t* got,
              std::string* error) override {
     if (PlatformReadAt(file_, offset, into, count, got)) return 1;
@@ -22,6 +24,7 @@ class FileSource : public ReadSource {
  private:
   PlatformFile file_;
   uint64_t size_;
+  FileIdentity identity_;
 };
 
 class BytesSource : public ReadSource {
@@ -45,7 +48,8 @@ class BytesSource : public ReadSource {
 
 SourcePtr OpenFileSource(const std::string& path, std::string* error) {
   uint64_t size = 0;
-  PlatformFile file = PlatformOpenFile(path.c_str(), &size);
+  FileIdentity identity;
+  PlatformFile file = PlatformOpenFile(path.c_str(), &size, &identity);
   if (file == kNoFile) {
     // Only a reason a user can remedy is told; a file that is missing or
     // is no regular file needs none.
@@ -53,7 +57,7 @@ SourcePtr OpenFileSource(const std::string& path, std::string* error) {
     if (PlatformOpenFailedForLackOfResources()) *error = PlatformErrorText();
     return nullptr;
   }
-  return SourcePtr(new FileSource(file, size));
+  return SourcePtr(new FileSource(file, size, identity));
 }
 
 SourcePtr MemorySource(std::string bytes) { return SourcePtr(new BytesSource(std::move(bytes))); }

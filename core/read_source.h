@@ -13,11 +13,15 @@
 #include <memory>
 #include <string>
 
+#include "core/platform.h"
+
 class ReadSource {
  public:
   virtual ~ReadSource() = default;
   // The number of bytes the source holds.
   virtual uint64_t Size() const = 0;
+  // What file the source reads, when it reads one.
+  virtual FileIdentity Identity() const { return FileIdentity(); }
   // Reads up to `count` bytes at `offset` into `into`, fewer only where the
   // source ends, and stores how many arrived in `*got`. Returns 1; 0 after
   // a failed read, with the reason in `*error`.

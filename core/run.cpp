@@ -138,6 +138,7 @@ bool PatternsCoverArchives() {
 // drive the terminal.
 void Identify(const ToolConfig& tool, const RunState& run, const std::string& name,
               FileResult* result) {
+  result->name = name;
   CollectMessages(&result->messages);
   if ((run.flags & RUN_DUMP) && HasControlCharacter(name)) {
     Say(stderr, "\nErr: Passed over a name with control characters %s%s\n",
@@ -156,9 +157,24 @@ void Identify(const ToolConfig& tool, const RunState& run, const std::string& na
   CollectMessages(nullptr);
 }
 
+// Whether the name of `result` no longer leads to the file a thread read
+// there: a move of this run or another program changed it meanwhile.
+bool ChangedSinceRead(const FileResult& result) {
+  FileIdentity now;
+  return result.identity.Known() &&
+         (!PlatformIdentity(result.path, &now) || !(now == result.identity));
+}
+
 // What the run does with an identified file, in walk order: its messages,
-// then its dump line or its placement.
+// then its dump line or its placement. A file to be placed is identified
+// again here, as one thread alone would find it, when its name no longer
+// leads to the file that was read.
 void Finish(const ToolConfig& tool, RunState* run, FileResult* result) {
+  if ((run->flags & RUN_RENAME) && ChangedSinceRead(*result)) {
+    std::string name = result->name;
+    *result = FileResult();
+    Identify(tool, *run, name, result);
+  }
   WriteMessages(result->messages);
   if (run->flags & RUN_DUMP) {
     if (result->crc != 0) std::fputs(result->dumpLine.c_str(), stdout);

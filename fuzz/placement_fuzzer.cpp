@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unsigned char taken = data[0] & 0x01;
   for (int i = 0; i < int(sources.size()); ++i) {
     std::string source = (work / ("file" + std::to_string(i))).string() + extensions[(data[0] >> 4) & 3];
-    PlaceCatalogMatch(&placement, source, &taken, name);
+    PlaceCatalogMatch(&placement, source, FileIdentity(), &taken, name);
     FUZZ_CHECK(safe || fs::exists(source));
   }
   for (const auto& entry : fs::recursive_directory_iterator(FuzzScratchDir())) {

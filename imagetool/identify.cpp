@@ -47,7 +47,7 @@ void IdentifyImageFile(const RunState& run, const std::string& foundName, FileRe
   if (!BuildPath(run.directory.c_str(), foundName.c_str(), &result->path)) return;
   FileBuffer* buffer = ReusableFileBuffer();
   uint32_t size = 0;
-  if (!LoadFile(run.open, path, buffer, &size)) return;
+  if (!LoadFile(run.open, path, buffer, &size, &result->identity)) return;
   uint32_t start = size;
   uint16_t height = 0;
   uint16_t width = 0;

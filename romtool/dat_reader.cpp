@@ -233,13 +233,15 @@ void PlaceRomFile(Placement* placement, const FileResult& result) {
     RomEntry* entry = CatalogFindByCrc<RomEntry>(result.lookups.crc[i]);
     if (entry == nullptr) continue;
     std::string name = CatalogEntryName(*entry);
-    if (!entry->asCatalogued) return PlaceCatalogMatch(placement, result.path, &entry->taken, name);
+    if (!entry->asCatalogued) {
+      return PlaceCatalogMatch(placement, result.path, result.identity, &entry->taken, name);
+    }
     if (result.archive) {
       // An archive holds a game: it takes the game's name (its rom's where
       // the game has none that this system can spell).
       std::string game = CatalogText<RomEntry>(entry->gameAt, entry->gameLength);
       name = (game.empty() ? name : game) + ArchiveExtension(result.path);
     }
-    return PlaceCatalogMatch(placement, result.path, &entry->taken, name, false);
+    return PlaceCatalogMatch(placement, result.path, result.identity, &entry->taken, name, false);
   }
 }

@@ -63,12 +63,12 @@ uint32_t ChecksumImage(unsigned char* image, uint32_t length, int type,
 }
 
 uint32_t IdentifyPlainFile(const SourceOpener& open, const std::string& path, const char* extension,
-                           CrcLookups* lookups) {
+                           CrcLookups* lookups, FileIdentity* identity) {
   if (!PatternListAccepts(extension)) return 0;
   int type = RomTypeFromExtension(extension);
   FileBuffer* buffer = ReusableFileBuffer();
   uint32_t length = 0;
-  if (!LoadFile(open, path, buffer, &length)) return 0;
+  if (!LoadFile(open, path, buffer, &length, identity)) return 0;
   return ChecksumImage(buffer->bytes.get(), length, type, lookups);
 }
 
@@ -89,13 +89,15 @@ uint32_t ChecksumMember(ZipArchive* archive, const ZipEntry* entry, int type,
 // The last accepted member decides, with what to look it up by in rename
 // mode (with `lookups`). Members that need no normalizer are identified by
 // the CRC-32 the directory records, without reading them.
-uint32_t IdentifyArchive(const SourceOpener& open, const std::string& path, CrcLookups* lookups) {
+uint32_t IdentifyArchive(const SourceOpener& open, const std::string& path, CrcLookups* lookups,
+                         FileIdentity* identity) {
   std::string report;
   ZipArchive* archive = ZipOpen(open, path, &report);
   if (archive == nullptr) {
     if (!report.empty()) Say(stdout, "%s", report.c_str());
     return 0;
   }
+  *identity = archive->source->Identity();
   uint32_t crc = 0;
   CrcLookups member;
   while (ZipEntry* entry = ZipNextEntry(archive)) {
@@ -123,8 +125,9 @@ void IdentifyRomFile(const RunState& run, const std::string& foundName, FileResu
   if (!BuildPath(run.directory.c_str(), foundName.c_str(), &result->path)) return;
   CrcLookups* lookups = (run.flags & RUN_RENAME) != 0 ? &result->lookups : nullptr;
   result->archive = ExtensionMatches(extension, ".zip") != 0;
-  result->crc = result->archive ? IdentifyArchive(run.open, result->path, lookups)
-                                : IdentifyPlainFile(run.open, result->path, extension, lookups);
+  result->crc = result->archive
+                    ? IdentifyArchive(run.open, result->path, lookups, &result->identity)
+                    : IdentifyPlainFile(run.open, result->path, extension, lookups, &result->identity);
   if (result->crc == 0 || !(run.flags & RUN_DUMP)) return;
   // "%08x %s\n", written out: formatting costs more than a small file. A
   // plain file's extension is listed in lower case; an archive's name as

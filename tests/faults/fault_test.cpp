@@ -94,7 +94,7 @@ TEST_F(MoveRaceTest, NumberedRetriesIntoANewFolderPlaceEveryFile) {
                 placement.moveMethod = method;
                 unsigned char taken = 0;
                 std::string name = "g" + std::to_string(round);
-                PlaceCatalogMatch(&placement, Source(racer, round), &taken, name);
+                PlaceCatalogMatch(&placement, Source(racer, round), FileIdentity(), &taken, name);
                 fs::path got = dir_.path() / placement.folder / (name + ".bin");
                 return int(fs::exists(got) && ReadBytes(got) == Source(racer, round));
               }),

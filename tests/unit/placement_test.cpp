@@ -29,7 +29,7 @@ TEST(PlacementTest, TargetNames) {
     std::string source = relative ? c.source + 2 : (dir.path() / c.source).make_preferred().string();
     Placement placement;
     unsigned char taken = 0;
-    PlaceCatalogMatch(&placement, source, &taken, c.name);
+    PlaceCatalogMatch(&placement, source, FileIdentity(), &taken, c.name);
     EXPECT_EQ(ReadBytes(dir.path() / c.landing), "data") << c.landing;
   }
 }
