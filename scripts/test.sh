@@ -30,6 +30,9 @@ elif [ "${1:-}" = "--sanitize" ]; then
 fi
 
 ensure_build_packages
+# A FUSE file system that refuses the no-replace rename, for the tests of
+# the moves made without it (they skip where FUSE cannot mount).
+ensure_packages bindfs
 cmake -S "$ROOT" -B "$build_dir" "${options[@]}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)" "${targets[@]}"
 cd "$build_dir"

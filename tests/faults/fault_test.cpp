@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 
@@ -101,6 +102,75 @@ TEST_F(MoveRaceTest, NumberedRetriesIntoANewFolderPlaceEveryFile) {
               std::vector<int>(kRounds, 1));
     ExpectNothingLost();
   }
+}
+
+// The file of every name below `root` (links not followed) by contents.
+std::multiset<std::string> Contents(const fs::path& root) {
+  std::multiset<std::string> contents;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file() && !entry.is_symlink()) contents.insert(ReadBytes(entry.path()));
+  }
+  return contents;
+}
+
+// Moves `x.bin` of `work` into `work/sys` while a neighbour keeps swapping
+// its own file into that name through `swapIn` (the same folder, or the
+// one a FUSE mount shows as `work`) with RENAME_EXCHANGE, which deletes
+// nothing. Whatever the move did, both files are still there, whole.
+void ExpectNoSwapLoses(const fs::path& work, const fs::path& swapIn, int method, bool link) {
+  for (int round = 0; round < 150; ++round) {
+    for (const auto& entry : fs::directory_iterator(swapIn)) fs::remove_all(entry.path());
+    fs::create_directories(swapIn / "sys");
+    WriteBytes(swapIn / "real.bin", "real");
+    if (link) fs::create_symlink("real.bin", swapIn / "x.bin");
+    else WriteBytes(swapIn / "x.bin", "identified");
+    WriteBytes(swapIn / "n.bin", "neighbour");
+    FileIdentity identity;
+    ASSERT_EQ(PlatformIdentity((work / "x.bin").string(), &identity), 1);
+    // The move starts once the neighbour is swapping.
+    auto* swaps = static_cast<std::atomic<int>*>(
+        mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    new (swaps) std::atomic<int>(0);
+    pid_t neighbour = fork();
+    if (neighbour == 0) {
+      for (;;) {
+        renameat2(AT_FDCWD, (swapIn / "n.bin").c_str(), AT_FDCWD, (swapIn / "x.bin").c_str(), RENAME_EXCHANGE);
+        ++*swaps;
+      }
+    }
+    while (*swaps < 2) sched_yield();
+    std::string leftAs;
+    PlatformMoveFile((work / "x.bin").string(), (work / "sys" / "Game.bin").string(), method, identity, &leftAs);
+    kill(neighbour, SIGKILL);
+    waitpid(neighbour, nullptr, 0);
+    munmap(swaps, sizeof(std::atomic<int>));
+    std::multiset<std::string> expected = {"neighbour", "real"};
+    if (!link) expected.insert("identified");
+    ASSERT_EQ(Contents(swapIn), expected) << "round " << round;
+  }
+}
+
+TEST(SwapTest, ANeighbourSwappingFilesInLosesNone) {
+  TempDir dir;
+  for (int method : {kMoveBest, kMoveByLink, kMoveOntoPlaceholder}) {
+    for (bool link : {false, true}) {
+      SCOPED_TRACE(std::to_string(method) + (link ? " link" : " file"));
+      ExpectNoSwapLoses(dir.path(), dir.path(), method, link);
+    }
+  }
+}
+
+// Through a FUSE file system that refuses the no-replace rename (bindfs),
+// as network and user-space file systems do: the real fallback.
+TEST(SwapTest, ThroughAFileSystemWithoutTheNoReplaceMoveNoSwapLoses) {
+  TempDir under, mounted;
+  std::string mount = "bindfs --no-allow-other -o attr_timeout=0,entry_timeout=0 '" + under.path().string() +
+                      "' '" + mounted.path().string() + "'";
+  if (access("/dev/fuse", R_OK | W_OK) != 0 || std::system((mount + " 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "no FUSE here (bindfs and /dev/fuse): the fallback is proven by the forced methods only";
+  }
+  for (bool link : {false, true}) ExpectNoSwapLoses(mounted.path(), under.path(), kMoveBest, link);
+  std::system(("fusermount -u '" + mounted.path().string() + "'").c_str());
 }
 
 // Calls the dump's per-file function on `name` in `folder`, with a
