@@ -340,6 +340,41 @@ TEST(RunTest, FewDescriptorsFailNoFile) {
   EXPECT_EQ(said[2], "Tessary v1.0 (Release)\n\nErr: Unable to open sys.dat: Too many open files\nError getting data.\n");
 }
 
+// A neighbour that keeps swapping the names of files while a sort runs
+// makes no file land under another's catalog name, and loses none.
+TEST(RunTest, NamesSwappedDuringASortPutNoFileUnderAnotherName) {
+  TempDir dir;
+  const int kFiles = 2000;
+  std::string catalog = "*.bin\n";
+  for (int i = 0; i < kFiles; ++i) {
+    WriteBytes(dir.path() / ("f" + std::to_string(i) + ".bin"), "content " + std::to_string(i));
+    catalog += Hex8(ReferenceCrc("content " + std::to_string(i))) + " F" + std::to_string(i) + "\n";
+  }
+  WriteBytes(dir.path() / "sys.dat", catalog);
+  std::multiset<std::string> before = Contents(dir.path());
+  pid_t neighbour = fork();
+  if (neighbour == 0) {
+    // Swaps two names through a third; never removes a file.
+    auto name = [&](const std::string& n) { return (dir.path() / n).string(); };
+    for (unsigned n = 0;; ++n) {
+      std::string a = name("f" + std::to_string(n % kFiles) + ".bin"), b = name("f" + std::to_string(n * 7 % kFiles) + ".bin");
+      std::rename(a.c_str(), name("swap").c_str());
+      std::rename(b.c_str(), a.c_str());
+      std::rename(name("swap").c_str(), b.c_str());
+    }
+  }
+  int null = open("/dev/null", O_WRONLY);
+  EXPECT_EQ(RunTessary(dir.path(), "sys", null, null), 0);
+  kill(neighbour, SIGKILL);
+  waitpid(neighbour, nullptr, 0);
+  close(null);
+  EXPECT_EQ(Contents(dir.path()), before);
+  for (const auto& entry : fs::directory_iterator(dir.path() / "sys")) {
+    std::string stem = entry.path().stem().string();
+    EXPECT_EQ(ReadBytes(entry.path()), "content " + stem.substr(1)) << stem;
+  }
+}
+
 TEST(RunTest, AListingThatFailsIsReported) {
   if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs descriptors of its own";
   TempDir dir, capture;
