@@ -420,7 +420,9 @@ void Scenario::Play(const Line& line) {
   } else if (verb == "tree") {
     bool moved = t.size() > 3 && t[2].text == "<-";
     bool file = moved || (t.size() == 2 && name.back() != '/');
-    tree_[name] = file ? Entry(name, made_.at(moved ? t[3].text : name)) : text.substr(5);
+    // Keyed as the snapshot keys them: a folder without its "/".
+    std::string key = name.back() == '/' ? name.substr(0, name.size() - 1) : name;
+    tree_[key] = file ? Entry(name, made_.at(moved ? t[3].text : name)) : text.substr(5);
   } else {
     ADD_FAILURE() << "unknown instruction";
   }
