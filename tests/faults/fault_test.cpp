@@ -375,6 +375,28 @@ TEST(RunTest, NamesSwappedDuringASortPutNoFileUnderAnotherName) {
   }
 }
 
+// A system folder that is a link to another file system takes no rename:
+// the preview plans the move to dupes that the real run then makes.
+TEST(RunTest, APreviewPlansWhatARealRunDoesIntoAnotherFileSystem) {
+  TempDir dir, capture;
+  std::string other = "/dev/shm/sorters-other-XXXXXX";
+  struct stat here, there;
+  if (mkdtemp(&other[0]) == nullptr) GTEST_SKIP() << "no /dev/shm here";
+  std::shared_ptr<void> removal(nullptr, [&other](void*) { fs::remove_all(other); });
+  if (stat(other.c_str(), &there) != 0 || stat(dir.path().c_str(), &here) != 0 || here.st_dev == there.st_dev) {
+    GTEST_SKIP() << "/dev/shm is on the same file system";
+  }
+  fs::create_symlink(other, dir.path() / "sys");
+  WriteBytes(dir.path() / "a.bin", "abc");
+  WriteBytes(dir.path() / "sys.dat", "*.bin\n352441c2 Game\n");
+  FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
+  EXPECT_EQ(RunTessary(dir.path(), "sys -n", fileno(out), fileno(out)), 0);
+  EXPECT_EQ(RunTessary(dir.path(), "sys", fileno(out), fileno(out)), 0);
+  std::fclose(out);
+  EXPECT_NE(ReadBytes(capture.path() / "out").find("a.bin -> dupes/Game.bin\n"), std::string::npos);
+  EXPECT_EQ(ReadBytes(dir.path() / "dupes" / "Game.bin"), "abc");
+}
+
 TEST(RunTest, AListingThatFailsIsReported) {
   if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs descriptors of its own";
   TempDir dir, capture;
