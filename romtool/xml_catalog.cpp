@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -14,10 +15,11 @@
 namespace {
 
 const int kPiece = 64 * 1024;
-// The most bytes that expat may hold back while it waits for the end of one
-// piece of markup (a tag with its attributes, a comment): no catalog needs
-// a fraction of it, and without a bound one tag could fill the memory.
-const XML_Index kMaxPending = 1 << 20;
+// The most bytes of one piece of markup (a tag with its attributes, a
+// comment, the text before a tag), counted up to and including the ">"
+// that ends it: no catalog needs a fraction of it, and without a bound
+// expat would hold one tag whole, however large.
+const uint64_t kMaxMarkup = 1 << 20;
 // Element depths: the root, a game, a rom. No catalog nests deeper than a
 // few levels; past kMaxDepth a file is refused before the parser's memory
 // for open elements can grow with it.
@@ -188,12 +190,38 @@ bool FindMarkupStart(XmlLoad* load, ReadSource* source, uint64_t* start) {
   return !bytes.failed;
 }
 
-// Feeds the whole of `source` from `start` to the parser, a piece at a time, into
-// expat's own buffer. Returns 1 when it all parsed; 0 when the parse
-// stopped, a read failed (with `readError` set), or markup grew past
-// kMaxPending (with `faultLine` set).
+// Measures the runs of bytes that end with ">", wherever the pieces of the
+// file break them.
+struct MarkupMeter {
+  uint64_t run = 0;        // bytes of the run not yet ended
+  unsigned long line = 1;  // the line of the next byte
+};
+
+// Takes `count` more bytes into `meter`. Returns false when a run grows
+// past kMaxMarkup, with `meter->line` the line of its first byte too many.
+bool Measure(MarkupMeter* meter, const unsigned char* bytes, size_t count) {
+  const unsigned char* end = bytes + count;
+  for (const unsigned char* at = bytes; at < end;) {
+    const unsigned char* close = static_cast<const unsigned char*>(std::memchr(at, '>', end - at));
+    const unsigned char* stop = close != nullptr ? close + 1 : end;
+    uint64_t room = kMaxMarkup - meter->run;
+    if (static_cast<uint64_t>(stop - at) > room) {
+      meter->line += static_cast<unsigned long>(std::count(at, at + room, '\n'));
+      return false;
+    }
+    meter->run = close != nullptr ? 0 : meter->run + static_cast<uint64_t>(stop - at);
+    meter->line += static_cast<unsigned long>(std::count(at, stop, '\n'));
+    at = stop;
+  }
+  return true;
+}
+
+// Feeds the whole of `source` from `start` to the parser, a piece at a
+// time, into expat's own buffer. Returns 1 when it all parsed; 0 when the
+// parse stopped, a read failed (with `readError` set), or a piece of
+// markup grew past kMaxMarkup (with `faultLine` set, before expat held it).
 int FeedPieces(XmlLoad* load, ReadSource* source, uint64_t start) {
-  XML_Index fed = 0;
+  MarkupMeter meter;
   for (uint64_t offset = start;;) {
     void* buffer = XML_GetBuffer(load->parser, kPiece);
     if (buffer == nullptr) return 0;
@@ -203,15 +231,13 @@ int FeedPieces(XmlLoad* load, ReadSource* source, uint64_t start) {
       return 0;
     }
     offset += got;
+    if (!Measure(&meter, static_cast<unsigned char*>(buffer), got)) {
+      load->faultLine = load->linesBefore + meter.line;
+      return 0;
+    }
     bool last = got < static_cast<size_t>(kPiece);
     if (XML_ParseBuffer(load->parser, static_cast<int>(got), last) != XML_STATUS_OK) return 0;
     if (last) return 1;
-    // After a piece, the current index is the start of what expat holds back.
-    fed += static_cast<XML_Index>(got);
-    if (fed - XML_GetCurrentByteIndex(load->parser) > kMaxPending) {
-      load->faultLine = Line(*load);
-      return 0;
-    }
   }
 }
 

@@ -176,9 +176,17 @@ TEST(DatReaderTest, LargeXml) {
     entries += (i > 0 ? "|" : "") + Hex8(i + 1) + " r @g" + std::to_string(i);
   }
   ExpectLoad<RomEntry>({text + "</datafile>\n", entries, "*.* \n"}, LoadRomCatalog);
-  ExpectLoad<RomEntry>({"<datafile>\n<game><rom crc=\"1\" name=\"" + std::string(1100000, 'x') + "\"/></game>", "",
-                        "*.* \n", "\nErr: Catalog set.dat is not well-formed at line 2\n"},
-                       LoadRomCatalog);
+  // A tag of exactly 1 MiB from the ">" before it to its own is read, one
+  // byte more refused, wherever the 64 KiB pieces of the file break it.
+  for (size_t shift : {0, 1000, 40000, 65535}) {
+    std::string head = "<datafile><!--" + std::string(shift, 'c') + "--><game name=\"g\">\n<rom crc=\"1\" name=\"";
+    for (size_t over : {0, 1}) {
+      std::string name((1 << 20) - 23 + over, 'x');
+      ExpectLoad<RomEntry>({head + name + "\"/></game></datafile>", over ? "" : "00000001 " + name.substr(0, 4096) + " @g",
+                            "*.* \n", over ? "\nErr: Catalog set.dat is not well-formed at line 2\n" : ""},
+                           LoadRomCatalog);
+    }
+  }
 }
 
 // A pattern line ends at its first control character, a tab among them.
