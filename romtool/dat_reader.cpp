@@ -99,7 +99,7 @@ void ReadHeader(TextLines* lines) {
 }
 
 // The layouts that the start of a catalog tells apart.
-enum CatalogLayout { kLineLayout, kXmlLayout, kClrMameProLayout };
+enum CatalogLayout { kLineLayout, kXmlLayout, kClrMameProLayout, kUtf16Text };
 
 // Whether the next bytes of `bytes` are those of `text`.
 bool Follows(ByteReader* bytes, const char* text) {
@@ -146,9 +146,29 @@ int FirstByteAfterComments(ByteReader* bytes, bool* comments) {
   return c;
 }
 
+// After a UTF-16 byte order mark (`bigEndian` or not), the layout by the
+// first character that is no white space: XML, which expat reads in
+// UTF-16, or text that no other layout is read in.
+int SniffUtf16(ByteReader* bytes, bool bigEndian) {
+  for (;;) {
+    int first = TakeByte(bytes), second = TakeByte(bytes);
+    if (first < 0 || second < 0) return kUtf16Text;
+    int unit = bigEndian ? (first << 8 | second) : (second << 8 | first);
+    if (unit != ' ' && unit != '\t' && unit != '\r' && unit != '\n') return unit == '<' ? kXmlLayout : kUtf16Text;
+  }
+}
+
 // The layout of the catalog read by `bytes`, from its start, by its first
 // significant bytes: "<?xml" or "<datafile", or a word before a "(".
 int SniffLayout(ByteReader* bytes) {
+  if (PeekByte(bytes) == 0xFF || PeekByte(bytes) == 0xFE) {
+    int first = TakeByte(bytes), second = PeekByte(bytes);
+    if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) {
+      TakeByte(bytes);
+      return SniffUtf16(bytes, first == 0xFE);
+    }
+    return kLineLayout;
+  }
   bool comments = false;
   int c = FirstByteAfterComments(bytes, &comments);
   if (c == '<' && !comments) {
@@ -189,9 +209,13 @@ uint32_t LoadRomCatalog(const RunState& run, std::string* said) {
   int layout = SniffLayout(start.get());
   if (start->failed) return CatalogRefuseUnread<RomEntry>(fileName, start->error, said);
   start.reset();
-  if (layout != kLineLayout) ListEveryFile();
+  if (layout == kXmlLayout || layout == kClrMameProLayout) ListEveryFile();
   if (layout == kXmlLayout) return LoadXmlCatalog(source.get(), fileName, said);
   if (layout == kClrMameProLayout) return LoadCmpCatalog(source.get(), fileName, said);
+  if (layout == kUtf16Text) {
+    *said += "\nErr: Catalog " + Printable(fileName) + " is UTF-16 text, which is read only as XML\n";
+    return 0;
+  }
   return LoadLineCatalog(source.get(), fileName, said);
 }
 

@@ -189,6 +189,24 @@ TEST(DatReaderTest, LargeXml) {
   }
 }
 
+// UTF-16: XML is read, through expat; anything else is refused, never
+// taken for a pattern line.
+TEST(DatReaderTest, Utf16) {
+  auto utf16 = [](const std::string& text, bool big) {
+    std::string out = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : text) out += big ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
+  };
+  const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><datafile><game name=\"g\"><rom name=\"r\" "
+                          "crc=\"1\"/></game></datafile>";
+  for (bool big : {false, true}) {
+    ExpectLoad<RomEntry>({utf16(xml, big), "00000001 r @g", "*.* \n"}, LoadRomCatalog);
+    ExpectLoad<RomEntry>({utf16("*.a26\n00000001 r\n", big), "", "",
+                          "\nErr: Catalog set.dat is UTF-16 text, which is read only as XML\n"},
+                         LoadRomCatalog);
+  }
+}
+
 // A pattern line ends at its first control character, a tab among them.
 TEST(DatReaderTest, APatternLineEndsAtATab) {
   char text[] = "*.a26\t*.bin  ";
