@@ -323,6 +323,9 @@ TEST(RunTest, ThreadsThatCannotStartChangeNothing) {
 // Few descriptors: the threads never fail a file that one thread reads,
 // and a catalog that cannot be opened says why.
 TEST(RunTest, FewDescriptorsFailNoFile) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a sanitizer needs descriptors of its own to check memory";
+#endif
   if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs descriptors of its own";
   TempDir dir, capture;
   for (int i = 0; i < 300; ++i) WriteBytes(dir.path() / ("g" + std::to_string(i) + ".a26"), std::to_string(i));
