@@ -33,21 +33,42 @@ struct Move {
   std::string failure;  // why the last attempt failed
 };
 
+// The folder that `target` will lie in, or, where a preview only plans to
+// make that folder, its parent: what exists there decides a move.
+std::string ExistingFolderOf(const PreviewPlan& plan, const std::string& target) {
+  const char separator = PlatformSeparator();
+  std::string folder = target.substr(0, target.rfind(separator));
+  return plan.folders.count(folder) != 0 ? folder.substr(0, folder.rfind(separator)) : folder;
+}
+
+// `target` as a preview keeps it among the names it plans: with its
+// letters' case folded where the file system of `folder` folds it, so
+// that two names that differ only in case meet as they would on disk.
+std::string PlannedName(PreviewPlan* plan, const std::string& folder, const std::string& target) {
+  auto known = plan->foldsCase.find(folder);
+  if (known == plan->foldsCase.end()) {
+    known = plan->foldsCase.emplace(folder, PlatformFoldsCase(folder) != 0).first;
+  }
+  if (!known->second) return target;
+  std::string folded = target;
+  for (char& c : folded) c = static_cast<char>(AsciiUpper(static_cast<unsigned char>(c)));
+  return folded;
+}
+
 // Judges a move of a preview as the system would: into a folder that is
 // one (or is planned, in its parent), writable, on the file's own file
 // system, under a name that fits, that nothing carries and no planned
 // move takes. Returns 1 when it would succeed, else 0 with errno saying
 // why, as the move's own would.
 int JudgeMove(const Move& move, const std::string& target) {
-  const char separator = PlatformSeparator();
-  std::string folder = target.substr(0, target.rfind(separator));
-  bool planned = move.plan->folders.count(folder) != 0;
-  if (!planned && !PlatformIsFolder(folder)) return errno = ENOENT, 0;
-  // A folder yet to be made lies on the file system of its parent.
-  std::string into = planned ? folder.substr(0, folder.rfind(separator)) : folder;
+  std::string folder = target.substr(0, target.rfind(PlatformSeparator()));
+  if (move.plan->folders.count(folder) == 0 && !PlatformIsFolder(folder)) return errno = ENOENT, 0;
+  std::string into = ExistingFolderOf(*move.plan, target);
   if (!PlatformCanMoveInto(move.source, into)) return 0;
   if (target.size() - folder.size() - 1 > PlatformMaxNameLength()) return errno = ENAMETOOLONG, 0;
-  if (move.plan->targets.count(target) != 0 || PlatformExists(target)) return errno = EEXIST, 0;
+  if (move.plan->targets.count(PlannedName(move.plan, into, target)) != 0 || PlatformExists(target)) {
+    return errno = EEXIST, 0;
+  }
   return 1;
 }
 
@@ -59,7 +80,7 @@ int MoveOrPlan(Move* move, const std::string& target) {
   } else {
     move->outcome = JudgeMove(*move, target) ? MOVE_DONE : MOVE_FAILED;
     if (move->outcome == MOVE_DONE) {
-      move->plan->targets.insert(target);
+      move->plan->targets.insert(PlannedName(move->plan, ExistingFolderOf(*move->plan, target), target));
       move->plan->movedAway.insert(move->source);
     }
   }

@@ -6,6 +6,7 @@
 #define CORE_PLACEMENT_H_
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 
@@ -25,6 +26,7 @@ int FileNameIsSafe(const std::string& name);
 // folders it would make, and the files it would move away.
 struct PreviewPlan {
   std::set<std::string> targets, folders, movedAway;
+  std::map<std::string, bool> foldsCase;  // by folder, asked once
 };
 
 // Where a run places identified files, made by the driver for the run.

@@ -121,6 +121,10 @@ int PlatformMoveFile(const std::string& from, const std::string& to, int method,
 // same file system as the file. 1 or 0.
 int PlatformCanMoveInto(const std::string& from, const std::string& folder);
 
+// Whether the file system of the folder `folder` (which exists) takes two
+// names that differ only in letter case for the same name.
+int PlatformFoldsCase(const std::string& folder);
+
 // The longest name, in bytes, that one component of a path may have here.
 size_t PlatformMaxNameLength();
 

@@ -267,6 +267,29 @@ int PlatformCanMoveInto(const std::string& from, const std::string& folder) {
 
 size_t PlatformMaxNameLength() { return NAME_MAX; }
 
+int PlatformFoldsCase(const std::string& folder) {
+  // Asked of the folder's own name with its letters' case changed, or of
+  // the nearest folder above it whose name has letters.
+  std::string path = folder;
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  for (size_t slash; !path.empty(); path.resize(slash)) {
+    slash = path.rfind('/');
+    slash = slash == std::string::npos ? 0 : slash;
+    std::string swapped = path;
+    bool letters = false;
+    for (size_t i = slash; i < swapped.size(); ++i) {
+      unsigned char c = static_cast<unsigned char>(swapped[i]);
+      unsigned char other = AsciiLower(c) != c ? AsciiLower(c) : AsciiUpper(c);
+      letters = letters || other != c;
+      swapped[i] = static_cast<char>(other);
+    }
+    if (!letters) continue;
+    FileIdentity one, two;
+    return PlatformIdentity(path, &one) && PlatformIdentity(swapped, &two) && one == two;
+  }
+  return 0;
+}
+
 int PlatformReadAt(PlatformFile file, uint64_t offset, unsigned char* into, size_t count,
                    size_t* got) {
   *got = 0;

@@ -246,6 +246,8 @@ int PlatformCanMoveInto(const std::string& from, const std::string& folder) {
 
 size_t PlatformMaxNameLength() { return 255; }
 
+int PlatformFoldsCase(const std::string&) { return 1; }
+
 PlatformFile PlatformOpenFile(const char* path, uint64_t* size, FileIdentity* identity) {
   HANDLE file = OpenDiskFile(path);
   if (file == INVALID_HANDLE_VALUE) return kNoFile;
