@@ -17,6 +17,14 @@ int ReportLoadFailure(const char* format, const std::string& path) {
 }  // namespace
 
 int FileBufferReserve(FileBuffer* buffer, size_t size) {
+  if (buffer->budget != nullptr && size > buffer->counted) {
+    // All given back before more is taken: a thread never waits while it
+    // holds bytes that another waits for.
+    buffer->budget->Give(buffer->counted);
+    buffer->counted = 0;
+    buffer->budget->Take(size);
+    buffer->counted = size;
+  }
   if (size <= buffer->capacity && buffer->bytes) return 1;
   buffer->bytes.reset();
   buffer->capacity = 0;
@@ -26,6 +34,17 @@ int FileBufferReserve(FileBuffer* buffer, size_t size) {
   buffer->bytes.reset(grown);
   buffer->capacity = size;
   return 1;
+}
+
+void FileBufferDone(FileBuffer* buffer) {
+  // Small buffers stay, sparing small files an allocation each.
+  const size_t kKept = size_t{1} << 20;
+  if (buffer->budget != nullptr) buffer->budget->Give(buffer->counted);
+  buffer->counted = 0;
+  if (buffer->capacity > kKept) {
+    buffer->bytes.reset();
+    buffer->capacity = 0;
+  }
 }
 
 FileBuffer* ReusableFileBuffer() {

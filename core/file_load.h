@@ -8,17 +8,26 @@
 #include <memory>
 #include <string>
 
+#include "core/memory_budget.h"
 #include "core/read_source.h"
 
-// Bytes of one file. Grows when needed and is never zero-filled.
+// Bytes of one file. Grows when needed and is never zero-filled. With a
+// budget, the bytes in use are counted against it.
 struct FileBuffer {
   std::unique_ptr<unsigned char[]> bytes;
   size_t capacity = 0;
+  MemoryBudget* budget = nullptr;
+  size_t counted = 0;  // taken from the budget
 };
 
-// Makes `buffer` hold at least `size` bytes (contents not kept). Returns
-// 1 on success; 0 when the memory cannot be had.
+// Makes `buffer` hold at least `size` bytes (contents not kept), taking
+// them from its budget first (which may wait). Returns 1 on success; 0
+// when the memory cannot be had.
 int FileBufferReserve(FileBuffer* buffer, size_t size);
+
+// Ends the use of `buffer` for one file: gives its bytes back to the
+// budget, and frees them unless they are few enough to keep for the next.
+void FileBufferDone(FileBuffer* buffer);
 
 // The buffer that the per-file functions of this thread load files and
 // members into, one at a time. Reusing it spares an allocation (and the

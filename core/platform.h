@@ -60,6 +60,9 @@ int PlatformExists(const std::string& path);
 // 0 for other disks and where the system cannot tell.
 int PlatformOnRotationalDisk(const std::string& folder);
 
+// The machine's memory in bytes, or 0 where it cannot be told.
+uint64_t PlatformPhysicalMemory();
+
 // How many more files this process may hold open at once, as far as the
 // system tells; a large number where it sets no limit worth counting.
 int PlatformFreeDescriptors();

@@ -199,6 +199,11 @@ int PlatformOnRotationalDisk(const std::string& folder) {
   return 0;
 }
 
+uint64_t PlatformPhysicalMemory() {
+  long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+  return pages > 0 && size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(size) : 0;
+}
+
 int PlatformFreeDescriptors() {
   const int kMany = 1 << 20;
   struct rlimit limit;

@@ -170,6 +170,12 @@ int PlatformExists(const std::string& path) {
 
 int PlatformFreeDescriptors() { return 1 << 20; }
 
+uint64_t PlatformPhysicalMemory() {
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+}
+
 int PlatformOpenFailedForLackOfResources() {
   DWORD error = GetLastError();
   return error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/crc32.h"
+#include "core/file_load.h"
 #include "core/paths.h"
 #include "core/pipeline.h"
 #include "core/patterns.h"
@@ -144,6 +145,8 @@ void Identify(const ToolConfig& tool, const RunState& run, const std::string& na
     Say(stderr, "\nErr: Passed over a name with control characters %s%s\n",
         Printable(run.directory).c_str(), Printable(name).c_str());
   } else {
+    FileBuffer* buffer = ReusableFileBuffer();
+    buffer->budget = run.budget.get();
     // Memory that runs out on a worker fails this file, not the program.
     try {
       tool.perFile(run, name, result);
@@ -153,6 +156,8 @@ void Identify(const ToolConfig& tool, const RunState& run, const std::string& na
       Say(stderr, "\nErr: Not enough memory for %s%s\n", Printable(run.directory).c_str(),
           Printable(name).c_str());
     }
+    FileBufferDone(buffer);
+    buffer->budget = nullptr;
   }
   CollectMessages(nullptr);
 }
@@ -301,6 +306,8 @@ int RunTool(const ToolConfig& tool, int argc, char** argv, const RunSeams& seams
   RunState run;
   run.open = seams.open;
   run.identifyThreads = seams.identifyThreads;
+  run.budget = std::make_shared<MemoryBudget>(seams.memoryBudget != 0 ? seams.memoryBudget
+                                                                    : DefaultMemoryBudget());
   if (ReadWorkingDirectory(&run.directory)) {
     run.flags = ParseCommandLine(tool, argc, argv, &run.systemName);
     run.placement.folder = run.systemName;

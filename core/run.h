@@ -4,9 +4,11 @@
 #define CORE_RUN_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/file_result.h"
+#include "core/memory_budget.h"
 #include "core/placement.h"
 #include "core/read_source.h"
 #include "core/run_flags.h"
@@ -22,6 +24,8 @@ struct RunState {
   int identifyThreads = 0;             // 0: one per processor, one on a rotational disk
   bool listingFailed = false;          // a failed listing is said once per run
   Placement placement;
+  // The bytes of files the identifying threads may hold at once.
+  std::shared_ptr<MemoryBudget> budget;
 };
 
 // A tool's per-file function: identifies the file `foundName` (the bare
@@ -55,11 +59,13 @@ struct ToolConfig {
 
 // What a test may choose of a run that a user cannot: how many threads
 // identify files (0: as for a user), how files are opened for reading,
-// and how they are moved (a MoveMethod of the platform).
+// how they are moved (a MoveMethod of the platform), and the memory
+// budget of the identifying threads (0: DefaultMemoryBudget).
 struct RunSeams {
   int identifyThreads = 0;
   SourceOpener open = OpenFileSource;
   int moveMethod = 0;
+  size_t memoryBudget = 0;
 };
 
 // Runs the tool and returns its exit status: 0; 1 only when standard

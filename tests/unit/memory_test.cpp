@@ -3,12 +3,15 @@
 // costs about what it holds, and a reader refused memory fails cleanly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <fstream>
 
 #include "core/catalog.h"
 #include "core/patterns.h"
 #include "core/run.h"
 #include "romtool/dat_reader.h"
+#include "romtool/tool.h"
 #include "romtool/zip_reader.h"
 #include "tests/support/support.h"
 
@@ -92,6 +95,31 @@ TEST(CatalogMemoryTest, ACatalogCostsAFewTimesItsSizeAndNeverLoadsInPart) {
   EXPECT_LE(grown, 4 * text.size() + (1 << 20));
   EXPECT_EQ(LoadDat(text, 4096, &count, &grown), "\nErr: Not enough memory for set.dat\n");
   EXPECT_EQ(count, 0u);
+}
+
+// However many threads read, the files they hold at once stay within the
+// budget, and a file larger than the rest of it still gets through.
+TEST(ThreadMemoryTest, ThreadsHoldNoMoreThanTheBudgetAndOneFile) {
+  TempDir dir;
+  CurrentDirectory inside(dir.path());
+  for (int i = 0; i < 16; ++i) {
+    std::ofstream(dir.path() / ("f" + std::to_string(i) + ".a26")).close();
+    fs::resize_file(dir.path() / ("f" + std::to_string(i) + ".a26"), (24 + i % 2) << 20);
+  }
+  RunSeams seams;
+  seams.identifyThreads = 8;
+  seams.memoryBudget = size_t{32} << 20;
+  std::string args[] = {"Tessary", "-d", "*.a26"};
+  char* argv[] = {&args[0][0], &args[1][0], &args[2][0]};
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  size_t before = g_live;
+  g_peak = before;
+  RunTool(RomTool(), 3, argv, seams);
+  std::string out = testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 17);
+  EXPECT_LE(g_peak - before, (size_t{32} << 20) + (size_t{25} << 20) + (size_t{4} << 20));
 }
 
 }  // namespace
