@@ -20,7 +20,7 @@ build="$ROOT/build-bench"
 cmake -S "$ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSORTERS_BENCH=ON \
   -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" \
-  --target Tessary Quarn read_floor crc32_bench >/dev/null
+  --target Tessary Quarn read_floor crc32_bench memory_peak >/dev/null
 
 corpus="$build/corpus-$mode"
 # A corpus made before the catalogs were part of it is made anew.
@@ -107,4 +107,8 @@ find "$corpus/big" -name '*.bin' -printf '%s\n' | sort -n | tail -n 1 \
 output="$ROOT/bench/RESULTS.md"
 if [ "$mode" = tiny ]; then output="$build/RESULTS-tiny.md"; fi
 python3 "$ROOT/bench/report.py" "$results" "$corpus" "$mode" > "$output"
+# Large sparse files read by every thread count: memory stays within the
+# threads' budget and the largest file.
+if [ "$mode" = tiny ]; then sizes="8 16"; else sizes="32 200"; fi
+"$build/bench/memory_peak" "$build/memory-peak" $sizes >> "$output"
 cat "$output"
