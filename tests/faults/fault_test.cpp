@@ -271,18 +271,25 @@ TEST(RunTest, AReaderThatLeavesEarlyEndsNoMove) {
   EXPECT_EQ(ReadBytes(dir.path() / "sys" / "Game.bin"), "abc");
 }
 
+// What Tessary writes, both streams in one, run as RunTessary runs it; its
+// exit status must be 0.
+std::string TessarySays(const fs::path& folder, const char* args, rlim_t files = 0, bool noThreads = false) {
+  TempDir capture;
+  FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
+  EXPECT_EQ(RunTessary(folder, args, fileno(out), fileno(out), files, noThreads), 0);
+  std::fclose(out);
+  return ReadBytes(capture.path() / "out");
+}
+
 // Every archive is closed before the next is opened: a run never runs out
 // of descriptors, however many archives a folder holds.
 TEST(RunTest, MoreArchivesThanDescriptorsAreAllRead) {
   if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs descriptors of its own";
-  TempDir dir, capture;
+  TempDir dir;
   for (int i = 0; i < 40; ++i) {
     fs::copy_file(FixturePath("zip/a26-for-rename.zip"), dir.path() / ("a" + std::to_string(i) + ".zip"));
   }
-  FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
-  EXPECT_EQ(RunTessary(dir.path(), "-d '*.a26'", fileno(out), fileno(out), 16), 0);
-  std::fclose(out);
-  std::string said = ReadBytes(capture.path() / "out");
+  std::string said = TessarySays(dir.path(), "-d '*.a26'", 16);
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 44) << said;  // banner, mode, 41 lines
   EXPECT_EQ(said.find("Err"), std::string::npos) << said;
 }
@@ -307,17 +314,11 @@ TEST(RunTest, ThreadsThatCannotStartChangeNothing) {
   GTEST_SKIP() << "a sanitizer needs more memory than the limit leaves";
 #endif
   if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs more memory than the limit leaves";
-  TempDir dir, capture;
+  TempDir dir;
   for (int i = 0; i < 40; ++i) WriteBytes(dir.path() / ("g" + std::to_string(i) + ".a26"), std::to_string(i));
-  std::string said[2];
-  for (int limited = 0; limited < 2; ++limited) {
-    FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
-    EXPECT_EQ(RunTessary(dir.path(), "-d '*.a26'", fileno(out), fileno(out), 0, limited == 1), 0);
-    std::fclose(out);
-    said[limited] = ReadBytes(capture.path() / "out");
-  }
-  EXPECT_EQ(said[1], said[0]);
-  EXPECT_EQ(std::count(said[0].begin(), said[0].end(), '\n'), 44) << said[0];
+  std::string said = TessarySays(dir.path(), "-d '*.a26'");
+  EXPECT_EQ(TessarySays(dir.path(), "-d '*.a26'", 0, true), said);
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 44) << said;
 }
 
 // Few descriptors: the threads never fail a file that one thread reads,
@@ -327,20 +328,13 @@ TEST(RunTest, FewDescriptorsFailNoFile) {
   GTEST_SKIP() << "a sanitizer needs descriptors of its own to check memory";
 #endif
   if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs descriptors of its own";
-  TempDir dir, capture;
+  TempDir dir;
   for (int i = 0; i < 300; ++i) WriteBytes(dir.path() / ("g" + std::to_string(i) + ".a26"), std::to_string(i));
   WriteBytes(dir.path() / "sys.dat", "*.a26\n");
-  std::string said[3];
-  const char* args[3] = {"-d '*.a26'", "-d '*.a26'", "sys"};
-  const rlim_t files[3] = {0, 5, 4};  // the standard three and the folder's handle take four
-  for (int i = 0; i < 3; ++i) {
-    FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
-    EXPECT_EQ(RunTessary(dir.path(), args[i], fileno(out), fileno(out), files[i]), 0);
-    std::fclose(out);
-    said[i] = ReadBytes(capture.path() / "out");
-  }
-  EXPECT_EQ(said[1], said[0]);
-  EXPECT_EQ(said[2], "Tessary v1.0 (Release)\n\nErr: Unable to open sys.dat: Too many open files\nError getting data.\n");
+  // The standard three and the folder's handle take four descriptors.
+  EXPECT_EQ(TessarySays(dir.path(), "-d '*.a26'", 5), TessarySays(dir.path(), "-d '*.a26'"));
+  EXPECT_EQ(TessarySays(dir.path(), "sys", 4),
+            "Tessary v1.0 (Release)\n\nErr: Unable to open sys.dat: Too many open files\nError getting data.\n");
 }
 
 // A neighbour that keeps swapping the names of files while a sort runs
@@ -381,7 +375,7 @@ TEST(RunTest, NamesSwappedDuringASortPutNoFileUnderAnotherName) {
 // A system folder that is a link to another file system takes no rename:
 // the preview plans the move to dupes that the real run then makes.
 TEST(RunTest, APreviewPlansWhatARealRunDoesIntoAnotherFileSystem) {
-  TempDir dir, capture;
+  TempDir dir;
   std::string other = "/dev/shm/sorters-other-XXXXXX";
   struct stat here, there;
   if (mkdtemp(&other[0]) == nullptr) GTEST_SKIP() << "no /dev/shm here";
@@ -392,11 +386,8 @@ TEST(RunTest, APreviewPlansWhatARealRunDoesIntoAnotherFileSystem) {
   fs::create_symlink(other, dir.path() / "sys");
   WriteBytes(dir.path() / "a.bin", "abc");
   WriteBytes(dir.path() / "sys.dat", "*.bin\n352441c2 Game\n");
-  FILE* out = std::fopen((capture.path() / "out").c_str(), "w+");
-  EXPECT_EQ(RunTessary(dir.path(), "sys -n", fileno(out), fileno(out)), 0);
-  EXPECT_EQ(RunTessary(dir.path(), "sys", fileno(out), fileno(out)), 0);
-  std::fclose(out);
-  EXPECT_NE(ReadBytes(capture.path() / "out").find("a.bin -> dupes/Game.bin\n"), std::string::npos);
+  EXPECT_NE(TessarySays(dir.path(), "sys -n").find("a.bin -> dupes/Game.bin\n"), std::string::npos);
+  TessarySays(dir.path(), "sys");
   EXPECT_EQ(ReadBytes(dir.path() / "dupes" / "Game.bin"), "abc");
 }
 
