@@ -161,6 +161,12 @@ int PlatformTextModeTranslates();
 // no path character (for example a reserved device name), 0 otherwise.
 int PlatformNameIsReserved(const char* name);
 
+// A name as a line of a plain, sectioned or .crc catalog spells it, as this
+// system's file functions take it. The same bytes, but on Windows with
+// UTF-8 names: bytes that are no UTF-8 come from a catalog written there
+// before, in Windows-1252, and are turned into UTF-8.
+std::string PlatformNameFromCatalogBytes(const std::string& bytes);
+
 // Turns `utf8`, a name as a UTF-8 catalog spells it, into a name as this
 // system's file functions take it, in `name`: the same bytes where names
 // are UTF-8, the ANSI code page's bytes on Windows. Returns 1 on success;

@@ -29,6 +29,8 @@ const char* PlatformPathCharacters() { return "/\\"; }
 int PlatformNamesAreUtf8() { return 1; }
 
 // Names are bytes here, used as the catalog spells them.
+std::string PlatformNameFromCatalogBytes(const std::string& bytes) { return bytes; }
+
 int PlatformNameFromUtf8(const std::string& utf8, std::string* name) {
   *name = utf8;
   return 1;

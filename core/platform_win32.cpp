@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/platform.h"
@@ -95,7 +96,26 @@ bool AnsiFromWide(const std::wstring& wide, std::string* name) {
 
 }  // namespace
 
-void PlatformPrepareProcess() {}
+namespace {
+
+UINT g_consoleCodePage = 0;  // the console's own, given back at the exit
+
+void RestoreConsoleCodePage() { SetConsoleOutputCP(g_consoleCodePage); }
+
+bool OnConsole(DWORD stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(stream), &mode) != 0;
+}
+
+}  // namespace
+
+// On a console, names print as UTF-8 while the program runs; output to
+// files and pipes is the bytes as they are.
+void PlatformPrepareProcess() {
+  if (GetACP() != CP_UTF8 || !(OnConsole(STD_OUTPUT_HANDLE) || OnConsole(STD_ERROR_HANDLE))) return;
+  g_consoleCodePage = GetConsoleOutputCP();
+  if (SetConsoleOutputCP(CP_UTF8)) std::atexit(RestoreConsoleCodePage);
+}
 
 char PlatformSeparator() { return '\\'; }
 
@@ -103,8 +123,24 @@ char PlatformSeparator() { return '\\'; }
 // relative to another drive ("C:x"): either would put a file elsewhere.
 const char* PlatformPathCharacters() { return "/\\:"; }
 
-// Names are bytes of the ANSI code page.
-int PlatformNamesAreUtf8() { return 0; }
+// Names are UTF-8 where the program's manifest made that the code page
+// (Windows 10 1903 and later), else bytes of the ANSI code page.
+int PlatformNamesAreUtf8() { return GetACP() == CP_UTF8 ? 1 : 0; }
+
+std::string PlatformNameFromCatalogBytes(const std::string& bytes) {
+  std::wstring wide;
+  if (GetACP() != CP_UTF8 || WideFromUtf8(bytes, &wide)) return bytes;
+  // Not UTF-8: written on Windows before names were, in its code page.
+  int size = static_cast<int>(bytes.size());
+  int length = MultiByteToWideChar(1252, 0, bytes.data(), size, nullptr, 0);
+  if (length <= 0) return bytes;
+  wide.resize(static_cast<size_t>(length));
+  MultiByteToWideChar(1252, 0, bytes.data(), size, &wide[0], length);
+  int utf8 = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string name(static_cast<size_t>(utf8 > 0 ? utf8 : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &name[0], utf8, nullptr, nullptr);
+  return name;
+}
 
 int PlatformNameFromUtf8(const std::string& utf8, std::string* name) {
   std::wstring wide;

@@ -65,7 +65,8 @@ uint32_t ReadRecords(TextLines* lines, const std::string& fileName, std::string*
     ImageEntry entry = {};
     const char* name = nullptr;
     if (!ParseRecord(lines->line, &entry, &name)) continue;
-    if (!CatalogAppend(entry, name, std::strlen(name))) {
+    std::string spelled = PlatformNameFromCatalogBytes(name);
+    if (!CatalogAppend(entry, spelled.c_str(), spelled.size())) {
       return CatalogRefuseForMemory<ImageEntry>(fileName, said);
     }
   }

@@ -63,9 +63,10 @@ uint32_t ReadRecords(TextLines* lines, const std::string& fileName, std::string*
     RomEntry entry = {};
     const char* name = nullptr;
     if (!ParseRecord(lines->line, &entry, &name)) continue;
-    size_t length = CutToCharacters(name, std::strlen(name), RomEntry::kLineNameWidth,
+    std::string spelled = PlatformNameFromCatalogBytes(name);
+    size_t length = CutToCharacters(spelled.c_str(), spelled.size(), RomEntry::kLineNameWidth,
                                     PlatformNamesAreUtf8() != 0);
-    if (!CatalogAppend(entry, name, length)) {
+    if (!CatalogAppend(entry, spelled.c_str(), length)) {
       return CatalogRefuseForMemory<RomEntry>(fileName, said);
     }
   }
