@@ -33,7 +33,7 @@ bool IsListedFile(const WIN32_FIND_DATAA& found, const char* pattern) {
   if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
   // FindFirstFileA also matches the generated 8.3 short name, so "*.jpe"
   // would find "photo.jpeg"; only names whose own spelling matches count.
-  return WildcardMatches(pattern, found.cFileName, false);
+  return WildcardMatches(pattern, found.cFileName, PlatformNamesAreUtf8() != 0);
 }
 
 // Opens `path` for reading with the sharing that lets other programs go on

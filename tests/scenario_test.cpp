@@ -218,7 +218,7 @@ class Scenario : public testing::TestWithParam<Case> {
   void Make(const std::string& name, const std::string& entry) {
     setup_[name] = entry;
     // A folder the case fills is no longer an empty one.
-    for (fs::path up = fs::path(name).parent_path(); !up.empty(); up = up.parent_path()) setup_.erase(up.generic_string());
+    for (fs::path up = fs::u8path(name).parent_path(); !up.empty(); up = up.parent_path()) setup_.erase(up.generic_u8string());
   }
   void MakeFile(const std::string& name, const std::string& bytes);
   void Execute(const Run& run);
@@ -269,8 +269,8 @@ std::string Scenario::Part(const Token& token) {
 }
 
 void Scenario::MakeFile(const std::string& name, const std::string& bytes) {
-  fs::create_directories((root_ / name).parent_path());
-  WriteBytes(root_ / name, bytes);
+  fs::create_directories((root_ / fs::u8path(name)).parent_path());
+  WriteBytes(root_ / fs::u8path(name), bytes);
   made_[name] = bytes;
   Make(name, Entry(name, bytes));
   lastFile_ = name;
@@ -285,10 +285,10 @@ std::map<std::string, std::string> Scenario::Snapshot(std::multiset<std::string>
     fs::path folder = folders.back();
     folders.pop_back();
     for (const auto& entry : fs::directory_iterator(folder)) {
-      std::string path = entry.path().lexically_relative(root_).generic_string();
+      std::string path = entry.path().lexically_relative(root_).generic_u8string();
       fs::file_status status = entry.symlink_status();
       if (fs::is_symlink(status)) {
-        tree[path] = path + " -> " + fs::read_symlink(entry.path()).string();
+        tree[path] = path + " -> " + fs::read_symlink(entry.path()).u8string();
       } else if (fs::is_directory(status)) {
         if (fs::is_empty(entry.path())) tree[path] = path + "/";
         folders.push_back(entry.path());
@@ -397,26 +397,26 @@ void Scenario::Play(const Line& line) {
   } else if (verb == "+|") {
     MakeFile(lastFile_, made_[lastFile_] + Expand(body) + "\n");
   } else if (verb == "folder") {
-    fs::create_directories(root_ / name);
+    fs::create_directories(root_ / fs::u8path(name));
     Make(name, name + "/");
   } else if (verb == "link") {
-    fs::create_symlink(t.at(2).text, root_ / name);
+    fs::create_symlink(fs::u8path(t.at(2).text), root_ / fs::u8path(name));
     Make(name, name + " -> " + t[2].text);
   } else if (verb == "fifo") {
-    ASSERT_TRUE(MakeFifo(root_ / name));
+    ASSERT_TRUE(MakeFifo(root_ / fs::u8path(name)));
     Make(name, name + " (special)");
   } else if (verb == "sparse") {
-    std::ofstream(root_ / name).close();
+    std::ofstream(root_ / fs::u8path(name)).close();
     std::error_code refused;
-    fs::resize_file(root_ / name, std::stoull(t.at(2).text), refused);
+    fs::resize_file(root_ / fs::u8path(name), std::stoull(t.at(2).text), refused);
     if (refused) GTEST_SKIP() << "the file system refuses a sparse file";
     Make(name, name + " size " + t[2].text);
   } else if (verb == "locked") {
-    locks_.push_back(LockAgainstReading(root_ / name));
+    locks_.push_back(LockAgainstReading(root_ / fs::u8path(name)));
     if (!locks_.back()) GTEST_SKIP() << "no file can be kept from this user";
     Make(name, name + " size " + std::to_string(made_.at(name).size()));
   } else if (verb == "cd") {
-    cwd_ = root_ / name;
+    cwd_ = root_ / fs::u8path(name);
   } else if (verb == "tree") {
     bool moved = t.size() > 3 && t[2].text == "<-";
     bool file = moved || (t.size() == 2 && name.back() != '/');

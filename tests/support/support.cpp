@@ -61,7 +61,7 @@ fs::path FixturePath(const std::string& relative) { return fs::path(SORTERS_FIXT
 std::string ProgramView(const fs::path& folder) {
   // The system's own view: links resolved, short names made long.
   CurrentDirectory inside(folder);
-  std::string view = fs::current_path().string();
+  std::string view = fs::current_path().u8string();
   if (view.back() != fs::path::preferred_separator) view += char(fs::path::preferred_separator);
   return view;
 }

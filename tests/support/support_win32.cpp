@@ -17,7 +17,7 @@ std::string Quoted(const std::string& text) {
 
 std::string ShellCommand(const std::string& program, const std::vector<std::string>& args,
                          const fs::path& folder, const fs::path& out, const fs::path& err) {
-  std::string command = "cd /d " + Quoted(folder.string()) + " && " + Quoted(program);
+  std::string command = "cd /d " + Quoted(folder.u8string()) + " && " + Quoted(program);
   for (const std::string& arg : args) command += " " + Quoted(arg);
   command += " <NUL >" + Quoted(out.string()) + " 2>" + Quoted(err.string());
   // cmd.exe drops the first and the last quote of the whole line.
