@@ -216,17 +216,25 @@ void PlaceCatalogMatch(Placement* placement, const std::string& sourcePath,
   if (!FileNameIsSafe(name)) {
     std::fprintf(stderr, "Err: Refused unsafe catalog name \"%s\" for %s\n",
                  Printable(name).c_str(), Printable(sourcePath).c_str());
+    ++placement->refused;
     return;
   }
   Move move{sourcePath, identity, placement->moveMethod,
             placement->preview ? &placement->plan : nullptr, MOVE_FAILED, {}, {}};
   if (*taken == 0) {
     *taken = 1;
-    if (PlaceOrPlanFile(&move, placement->folder.c_str(), name, false, addExtension) == 0) return;
+    if (PlaceOrPlanFile(&move, placement->folder.c_str(), name, false, addExtension) == 0) {
+      ++placement->intoFolder;
+      return;
+    }
     // A file that changed, or a link that cannot be made there, stays.
-    if (move.outcome != MOVE_FAILED) return ReportUnmoved(move, placement->folder);
+    if (move.outcome != MOVE_FAILED) {
+      ++placement->refused;
+      return ReportUnmoved(move, placement->folder);
+    }
   }
   PlaceOrPlanFile(&move, "dupes", name, true, addExtension);
+  ++(move.outcome == MOVE_DONE ? placement->intoDupes : placement->refused);
   ReportUnmoved(move, "dupes");
 }
 

@@ -35,6 +35,8 @@ struct Placement {
   bool preview = false;        // plan the moves, make none
   PreviewPlan plan;
   int moveMethod = 0;          // a MoveMethod of the platform: kMoveBest
+  // What became of the files placed (or planned): for the summary.
+  uint64_t intoFolder = 0, intoDupes = 0, unmatched = 0, refused = 0;
 };
 
 // Places an identified file under `name`, the name of its catalog entry,
@@ -84,6 +86,7 @@ void PlaceIdentifiedFile(Placement* placement, const FileResult& result) {
     PlaceCatalogMatch(placement, result.path, result.identity, &entry->taken, CatalogEntryName(*entry));
     return;
   }
+  ++placement->unmatched;
 }
 
 #endif  // CORE_PLACEMENT_H_

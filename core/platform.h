@@ -60,6 +60,17 @@ int PlatformExists(const std::string& path);
 // 0 for other disks and where the system cannot tell.
 int PlatformOnRotationalDisk(const std::string& folder);
 
+// Whether standard error, or output, is a terminal (a console on Windows).
+int PlatformStderrIsTerminal();
+int PlatformStdoutIsTerminal();
+
+// The width of the terminal of standard error in characters; 80 where it
+// cannot be told.
+size_t PlatformTerminalWidth();
+
+// The size of the file `path` after following links, or 0.
+uint64_t PlatformFileSize(const std::string& path);
+
 // The machine's memory in bytes, or 0 where it cannot be told.
 uint64_t PlatformPhysicalMemory();
 

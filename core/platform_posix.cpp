@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -199,6 +200,20 @@ int PlatformOnRotationalDisk(const std::string& folder) {
   static_cast<void>(folder);
 #endif
   return 0;
+}
+
+int PlatformStderrIsTerminal() { return isatty(2) ? 1 : 0; }
+int PlatformStdoutIsTerminal() { return isatty(1) ? 1 : 0; }
+
+size_t PlatformTerminalWidth() {
+  struct winsize size;
+  return ioctl(2, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
+
+uint64_t PlatformFileSize(const std::string& path) {
+  Located at = Locate(path);
+  struct stat info;
+  return fstatat(at.folder, at.path, &info, 0) == 0 && info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
 }
 
 uint64_t PlatformPhysicalMemory() {

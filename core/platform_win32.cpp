@@ -206,6 +206,22 @@ int PlatformExists(const std::string& path) {
 
 int PlatformFreeDescriptors() { return 1 << 20; }
 
+int PlatformStderrIsTerminal() { return OnConsole(STD_ERROR_HANDLE) ? 1 : 0; }
+int PlatformStdoutIsTerminal() { return OnConsole(STD_OUTPUT_HANDLE) ? 1 : 0; }
+
+size_t PlatformTerminalWidth() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 80;
+  int width = info.srWindow.Right - info.srWindow.Left + 1;
+  return width > 0 ? static_cast<size_t>(width) : 80;
+}
+
+uint64_t PlatformFileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+}
+
 uint64_t PlatformPhysicalMemory() {
   MEMORYSTATUSEX status;
   status.dwLength = sizeof status;

@@ -39,12 +39,13 @@ int BuildListFromArguments(const ToolConfig& tool, int first, int argc,
   return 1;
 }
 
-// The flag of the rename-mode option `argument` ("-n" or "-m", either
-// case), or 0.
+// The flag of the option `argument` ("-n", "-m" or "-q", either case), or
+// 0.
 int RenameOption(const char* argument) {
   if (argument[0] != '-') return 0;
   if (argument[1] == 'n' || argument[1] == 'N') return RUN_PREVIEW;
   if (argument[1] == 'm' || argument[1] == 'M') return RUN_MISSING;
+  if (argument[1] == 'q' || argument[1] == 'Q') return RUN_QUIET;
   return 0;
 }
 
@@ -89,6 +90,7 @@ void ShowUsage(const ToolConfig& tool) {
   std::fputs("          -n   Show the renames, make none\n", stderr);
   std::fputs("          -m   List what the catalog lists and no file matched\n",
              stderr);
+  std::fputs("          -q   Show no progress and no summary on a terminal\n", stderr);
   std::fputs(tool.usageLine5, stderr);
   std::fputs(tool.usageLine6, stderr);
 }
@@ -180,12 +182,18 @@ void Finish(const ToolConfig& tool, RunState* run, FileResult* result) {
     *result = FileResult();
     Identify(tool, *run, name, result);
   }
+  // The progress line leaves the terminal before anything may be written.
+  if (!result->messages.lines.empty() || (run->flags & RUN_RENAME) || run->progress.onStdout) {
+    ProgressClear(&run->progress);
+  }
   WriteMessages(result->messages);
   if (run->flags & RUN_DUMP) {
     if (result->crc != 0) std::fputs(result->dumpLine.c_str(), stdout);
+    ++(result->crc != 0 ? run->listed : run->skipped);
   } else if (run->flags & RUN_RENAME) {
     if (result->lookups.count == 0) AddCrcLookup(&result->lookups, result->crc);
     if (result->lookups.count > 0) tool.placeFile(&run->placement, *result);
+    else ++run->placement.unmatched;
   }
 }
 
@@ -229,11 +237,22 @@ void ScanDirectory(const ToolConfig& tool, RunState* run, const char* pattern) {
                 names.end());
   }
   if (names.empty()) return;
+  // On a terminal the line tells the bytes: each file's size, asked once.
+  std::vector<uint64_t> sizes(run->progress.on ? names.size() : 0);
+  for (size_t i = 0; i < sizes.size(); ++i) sizes[i] = PlatformFileSize(run->directory + names[i]);
+  uint64_t bytes = 0;
+  for (uint64_t size : sizes) bytes += size;
+  ProgressStartWalk(&run->progress, names.size(), bytes);
   const RunState& reading = *run;
+  size_t finished = 0;
   RunPipeline(
       names, IdentifyThreads(reading),
       [&](const std::string& name, FileResult* result) { Identify(tool, reading, name, result); },
-      [&](FileResult* result) { Finish(tool, run, result); });
+      [&](FileResult* result) {
+        Finish(tool, run, result);
+        ProgressFileDone(&run->progress, sizes.empty() ? 0 : sizes[finished++]);
+      });
+  ProgressClear(&run->progress);
 }
 
 void WalkPatterns(const ToolConfig& tool, RunState* run) {
@@ -264,6 +283,22 @@ bool LoadCatalog(const ToolConfig& tool, const RunState& run, uint32_t* count) {
   return true;
 }
 
+// The last lines of a run on a terminal: what became of the files.
+void WriteSummary(const RunState& run, uint32_t found, uint32_t total) {
+  const Placement& placed = run.placement;
+  const char* verb = (run.flags & RUN_PREVIEW) ? "to move" : "moved";
+  if (run.flags & RUN_DUMP) {
+    std::fprintf(stderr, "\n%s: %llu files listed, %llu passed over\n", run.progress.tool.c_str(),
+                 (unsigned long long)run.listed, (unsigned long long)run.skipped);
+    return;
+  }
+  std::fprintf(stderr, "\n%s: %llu %s into %s, %llu %s into dupes, %llu left in place, %llu refused\n",
+               run.progress.tool.c_str(), (unsigned long long)placed.intoFolder, verb,
+               Printable(placed.folder).c_str(), (unsigned long long)placed.intoDupes, verb,
+               (unsigned long long)placed.unmatched, (unsigned long long)placed.refused);
+  if (run.flags & RUN_MISSING) std::fprintf(stderr, "%u of %u catalog entries found\n", found, total);
+}
+
 // Everything after a valid command line: load (rename mode), walk, unload.
 void RunValidCommandLine(const ToolConfig& tool, RunState* run) {
   Crc32InitTable();
@@ -274,12 +309,13 @@ void RunValidCommandLine(const ToolConfig& tool, RunState* run) {
     std::fputs("Dump mode\n\n", stderr);
   }
   if (run->flags & RUN_SCAN) WalkPatterns(tool, run);
+  uint32_t found = 0, total = 0;
   if (run->flags & RUN_MISSING) {
-    uint32_t total = 0;
-    uint32_t found = tool.writeMissing(*run, &total);
+    found = tool.writeMissing(*run, &total);
     std::fprintf(stderr, "\n%u of %u catalog entries found\n", found, total);
   }
   if (count > 0) std::fputs("\nUnloading Data\n", stderr);
+  if (run->progress.on) WriteSummary(*run, found, total);
 }
 
 // The exit status: 0, or 1 when standard output could not take all that
@@ -313,6 +349,12 @@ int RunTool(const ToolConfig& tool, int argc, char** argv, const RunSeams& seams
     run.placement.folder = run.systemName;
     run.placement.preview = (run.flags & RUN_PREVIEW) != 0;
     run.placement.moveMethod = seams.moveMethod;
+    run.progress.on = !(run.flags & RUN_QUIET) && PlatformStderrIsTerminal();
+    run.progress.onStdout = run.progress.on && PlatformStdoutIsTerminal();
+    run.progress.tool = std::string(tool.banner).substr(0, std::string(tool.banner).find(' '));
+    run.progress.delay = seams.progressDelay;
+    run.progress.start = Progress::Clock::now();
+    run.progress.drawn = run.progress.start - std::chrono::seconds(1);
     if (run.flags != 0) RunValidCommandLine(tool, &run);
   }
   tool.clearCatalog();

@@ -3,6 +3,7 @@
 #ifndef CORE_RUN_H_
 #define CORE_RUN_H_
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "core/file_result.h"
 #include "core/memory_budget.h"
 #include "core/placement.h"
+#include "core/progress.h"
 #include "core/read_source.h"
 #include "core/run_flags.h"
 
@@ -26,6 +28,8 @@ struct RunState {
   Placement placement;
   // The bytes of files the identifying threads may hold at once.
   std::shared_ptr<MemoryBudget> budget;
+  Progress progress;              // on a terminal: the line and the summary
+  uint64_t listed = 0, skipped = 0;  // files a dump listed, and passed over
 };
 
 // A tool's per-file function: identifies the file `foundName` (the bare
@@ -59,13 +63,15 @@ struct ToolConfig {
 
 // What a test may choose of a run that a user cannot: how many threads
 // identify files (0: as for a user), how files are opened for reading,
-// how they are moved (a MoveMethod of the platform), and the memory
-// budget of the identifying threads (0: DefaultMemoryBudget).
+// how they are moved (a MoveMethod of the platform), the memory budget of
+// the identifying threads (0: DefaultMemoryBudget), and how long a run on
+// a terminal waits before it shows its progress line.
 struct RunSeams {
   int identifyThreads = 0;
   SourceOpener open = OpenFileSource;
   int moveMethod = 0;
   size_t memoryBudget = 0;
+  std::chrono::milliseconds progressDelay{1000};
 };
 
 // Runs the tool and returns its exit status: 0; 1 only when standard

@@ -10,6 +10,7 @@ enum RunFlag {
   RUN_SYSTEM = 0x8,    // the command line names a system (catalog)
   RUN_PREVIEW = 0x10,  // "-n": rename mode plans its moves, makes none
   RUN_MISSING = 0x20,  // "-m": rename mode lists the entries not found
+  RUN_QUIET = 0x40,    // "-q": no progress line and no summary on a terminal
 };
 
 #endif  // CORE_RUN_FLAGS_H_

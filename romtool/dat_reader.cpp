@@ -269,4 +269,5 @@ void PlaceRomFile(Placement* placement, const FileResult& result) {
     }
     return PlaceCatalogMatch(placement, result.path, result.identity, &entry->taken, name, false);
   }
+  ++placement->unmatched;
 }

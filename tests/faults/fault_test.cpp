@@ -6,6 +6,7 @@
 // block, and no failure may pass in silence.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <pty.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 #include "core/crc32.h"
 #include "core/patterns.h"
@@ -25,6 +27,7 @@
 #include "core/run.h"
 #include "imagetool/identify.h"
 #include "romtool/identify.h"
+#include "romtool/tool.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -389,6 +392,51 @@ TEST(RunTest, APreviewPlansWhatARealRunDoesIntoAnotherFileSystem) {
   EXPECT_NE(TessarySays(dir.path(), "sys -n").find("a.bin -> dupes/Game.bin\n"), std::string::npos);
   TessarySays(dir.path(), "sys");
   EXPECT_EQ(ReadBytes(dir.path() / "dupes" / "Game.bin"), "abc");
+}
+
+// On a terminal: the progress line, taken off before every message and at
+// the end, never on standard output, and a summary of what became of the
+// files. The run starts in a child whose standard error is a terminal.
+TEST(TerminalTest, TheProgressLineLeavesBeforeEveryMessageAndASummaryEnds) {
+  TempDir dir, capture;
+  for (const char* name : {"a.a26", "b.a26", "c.a26"}) WriteBytes(dir.path() / name, name);
+  WriteBytes(dir.path() / "sys.dat", "*.a26\n" + Hex8(ReferenceCrc("a.a26")) + " Game\n" +
+                                          Hex8(ReferenceCrc("b.a26")) + " ../out\n");
+  int terminal = -1;
+  pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    int out = open((capture.path() / "out").c_str(), O_WRONLY | O_CREAT, 0600);
+    dup2(out, 1);
+    fs::current_path(dir.path());
+    RunSeams seams;
+    seams.progressDelay = std::chrono::milliseconds(0);
+    std::string args[] = {"Tessary", "sys"};
+    char* argv[] = {&args[0][0], &args[1][0]};
+    _exit(RunTool(RomTool(), 2, argv, seams));
+  }
+  std::string said;
+  char piece[4096];
+  for (ssize_t got; (got = read(terminal, piece, sizeof piece)) > 0;) said.append(piece, size_t(got));
+  waitpid(child, nullptr, 0);
+  close(terminal);
+  EXPECT_NE(said.find("\rTessary: 1 of 3 files,"), std::string::npos) << said;
+  // Whatever line a message or the summary stands on, carriage returns
+  // and spaces have taken the progress line off it first.
+  std::stringstream lines(said);
+  for (std::string line; std::getline(lines, line);) {
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string shown = line.substr(line.rfind('\r') == std::string::npos ? 0 : line.rfind('\r') + 1);
+    if (line.find("Err:") != std::string::npos) {
+      EXPECT_EQ(shown.rfind("Err:", 0), 0u) << line;
+    }
+    if (line.find(" moved into ") != std::string::npos) {
+      EXPECT_EQ(shown.rfind("Tessary: 1 moved", 0), 0u) << line;
+    }
+  }
+  EXPECT_NE(said.find("Tessary: 1 moved into sys, 0 moved into dupes, 1 left in place, 1 refused"), std::string::npos)
+      << said;
+  EXPECT_EQ(ReadBytes(capture.path() / "out"), "*.a26 \n");
+  EXPECT_EQ(ReadBytes(dir.path() / "sys" / "Game.a26"), "a.a26");
 }
 
 TEST(RunTest, AListingThatFailsIsReported) {
