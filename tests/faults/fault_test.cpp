@@ -420,7 +420,9 @@ TEST(TerminalTest, TheProgressLineLeavesBeforeEveryMessageAndASummaryEnds) {
   waitpid(child, nullptr, 0);
   close(terminal);
   // An emulator's terminal may not tell its width right.
-  if (*SORTERS_LAUNCHER == '\0') EXPECT_NE(said.find("\rTessary: 1 of 3 files,"), std::string::npos) << said;
+  if (*SORTERS_LAUNCHER == '\0') {
+    EXPECT_NE(said.find("\rTessary: 1 of 3 files,"), std::string::npos) << said;
+  }
   // Whatever line a message or the summary stands on, carriage returns
   // and spaces have taken the progress line off it first.
   std::stringstream lines(said);
