@@ -5,9 +5,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <fstream>
 
 #include "core/catalog.h"
+#include "core/file_load.h"
+#include "core/memory_budget.h"
 #include "core/patterns.h"
 #include "core/run.h"
 #include "romtool/dat_reader.h"
@@ -95,6 +99,29 @@ TEST(CatalogMemoryTest, ACatalogCostsAFewTimesItsSizeAndNeverLoadsInPart) {
   EXPECT_LE(grown, 4 * text.size() + (1 << 20));
   EXPECT_EQ(LoadDat(text, 4096, &count, &grown), "\nErr: Not enough memory for set.dat\n");
   EXPECT_EQ(count, 0u);
+}
+
+// Whether a thread that takes `bytes` of `budget` gets them, rather than
+// waiting (for longer than a run of these tests ever would).
+bool TakesWithoutWaiting(MemoryBudget* budget, size_t bytes) {
+  auto taken = std::async(std::launch::async, [budget, bytes] { budget->Take(bytes); });
+  if (taken.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
+  budget->Give(size_t{1} << 40);  // lets it go, so that the test can end
+  return false;
+}
+
+// What a buffer took it gives back, all of it, and a take that exactly
+// fills the budget beside another's does not wait.
+TEST(ThreadMemoryTest, ABufferGivesBackWhatItTook) {
+  MemoryBudget budget(10);
+  FileBuffer buffer;
+  buffer.budget = &budget;
+  ASSERT_TRUE(FileBufferReserve(&buffer, 4) && FileBufferReserve(&buffer, 8));
+  FileBufferDone(&buffer);
+  EXPECT_TRUE(TakesWithoutWaiting(&budget, 10));
+  budget.Give(10);
+  budget.Take(4);
+  EXPECT_TRUE(TakesWithoutWaiting(&budget, 6));
 }
 
 // However many threads read, the files they hold at once stay within the
