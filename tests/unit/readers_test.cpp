@@ -207,6 +207,18 @@ TEST(DatReaderTest, Utf16) {
   }
 }
 
+// Text read as Windows reads text files: a carriage return before a line
+// feed is dropped, a lone one kept, and 0x1A ends the text.
+TEST(DatReaderTest, WindowsTextMode) {
+  SourcePtr source = MemorySource("a\r\nb\r\r\nc\rd\n\x1A" "after\n");
+  ByteReader bytes;
+  ASSERT_TRUE(ByteReaderStart(&bytes, source.get()));
+  char line[16];
+  std::string lines;
+  while (ReadLine(&bytes, true, line, sizeof line)) lines += std::string(line) + "|";
+  EXPECT_EQ(lines, "a\n|b\r\n|c\rd\n|");
+}
+
 // A pattern line ends at its first control character, a tab among them.
 TEST(DatReaderTest, APatternLineEndsAtATab) {
   char text[] = "*.a26\t*.bin  ";
