@@ -7,6 +7,8 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
+#include <thread>
 #include <fstream>
 
 #include "core/catalog.h"
@@ -102,26 +104,30 @@ TEST(CatalogMemoryTest, ACatalogCostsAFewTimesItsSizeAndNeverLoadsInPart) {
 }
 
 // Whether a thread that takes `bytes` of `budget` gets them, rather than
-// waiting (for longer than a run of these tests ever would).
-bool TakesWithoutWaiting(MemoryBudget* budget, size_t bytes) {
-  auto taken = std::async(std::launch::async, [budget, bytes] { budget->Take(bytes); });
-  if (taken.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
-  budget->Give(size_t{1} << 40);  // lets it go, so that the test can end
-  return false;
+// waiting (for longer than a run of these tests ever would). A thread left
+// waiting keeps the budget alive.
+bool TakesWithoutWaiting(const std::shared_ptr<MemoryBudget>& budget, size_t bytes) {
+  auto taken = std::make_shared<std::promise<void>>();
+  std::future<void> done = taken->get_future();
+  std::thread([budget, bytes, taken] {
+    budget->Take(bytes);
+    taken->set_value();
+  }).detach();
+  return done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
 }
 
 // What a buffer took it gives back, all of it, and a take that exactly
 // fills the budget beside another's does not wait.
 TEST(ThreadMemoryTest, ABufferGivesBackWhatItTook) {
-  MemoryBudget budget(10);
+  auto budget = std::make_shared<MemoryBudget>(10);
   FileBuffer buffer;
-  buffer.budget = &budget;
+  buffer.budget = budget.get();
   ASSERT_TRUE(FileBufferReserve(&buffer, 4) && FileBufferReserve(&buffer, 8));
   FileBufferDone(&buffer);
-  EXPECT_TRUE(TakesWithoutWaiting(&budget, 10));
-  budget.Give(10);
-  budget.Take(4);
-  EXPECT_TRUE(TakesWithoutWaiting(&budget, 6));
+  ASSERT_TRUE(TakesWithoutWaiting(budget, 10));
+  budget->Give(10);
+  budget->Take(4);
+  EXPECT_TRUE(TakesWithoutWaiting(budget, 6));
 }
 
 // However many threads read, the files they hold at once stay within the
