@@ -58,17 +58,17 @@ std::string PlannedName(PreviewPlan* plan, const std::string& folder, const std:
 // Judges a move of a preview as the system would: into a folder that is
 // one (or is planned, in its parent), writable, on the file's own file
 // system, under a name that fits, that nothing carries and no planned
-// move takes. Returns 1 when it would succeed, else 0 with errno saying
-// why, as the move's own would.
-int JudgeMove(const Move& move, const std::string& target) {
+// move takes. Returns 1 when it would succeed, with the name the plan
+// keeps for `target` in `*planned`, else 0 with errno saying why, as the
+// move's own would.
+int JudgeMove(const Move& move, const std::string& target, std::string* planned) {
   std::string folder = target.substr(0, target.rfind(PlatformSeparator()));
   if (move.plan->folders.count(folder) == 0 && !PlatformIsFolder(folder)) return errno = ENOENT, 0;
   std::string into = ExistingFolderOf(*move.plan, target);
   if (!PlatformCanMoveInto(move.source, into)) return 0;
   if (target.size() - folder.size() - 1 > PlatformMaxNameLength()) return errno = ENAMETOOLONG, 0;
-  if (move.plan->targets.count(PlannedName(move.plan, into, target)) != 0 || PlatformExists(target)) {
-    return errno = EEXIST, 0;
-  }
+  *planned = PlannedName(move.plan, into, target);
+  if (move.plan->targets.count(*planned) != 0 || PlatformExists(target)) return errno = EEXIST, 0;
   return 1;
 }
 
@@ -78,9 +78,10 @@ int MoveOrPlan(Move* move, const std::string& target) {
   if (move->plan == nullptr) {
     move->outcome = PlatformMoveFile(move->source, target, move->method, move->identity, &move->leftAs);
   } else {
-    move->outcome = JudgeMove(*move, target) ? MOVE_DONE : MOVE_FAILED;
+    std::string planned;
+    move->outcome = JudgeMove(*move, target, &planned) ? MOVE_DONE : MOVE_FAILED;
     if (move->outcome == MOVE_DONE) {
-      move->plan->targets.insert(PlannedName(move->plan, ExistingFolderOf(*move->plan, target), target));
+      move->plan->targets.insert(planned);
       move->plan->movedAway.insert(move->source);
     }
   }
