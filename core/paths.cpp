@@ -17,3 +17,11 @@ int BuildPath(const char* directory, const char* name, std::string* path) {
   path->append(name);
   return PathFits(*path);
 }
+
+std::string ExtensionOfLastComponent(const std::string& path) {
+  size_t nameStart = path.rfind(PlatformSeparator());
+  nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < nameStart) return std::string();
+  return path.substr(dot);
+}

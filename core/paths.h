@@ -15,4 +15,8 @@ int BuildPath(const char* directory, const char* name, std::string* path);
 // message of BuildPath and returns 0.
 int PathFits(const std::string& path);
 
+// The text from the last "." of the final component of `path`, or "" when
+// that component has none.
+std::string ExtensionOfLastComponent(const std::string& path);
+
 #endif  // CORE_PATHS_H_

@@ -12,15 +12,6 @@
 
 namespace {
 
-// The text from the last "." of the final component of `path`, or "".
-std::string ExtensionOfLastComponent(const std::string& path) {
-  size_t nameStart = path.rfind(PlatformSeparator());
-  nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
-  size_t dot = path.rfind('.');
-  if (dot == std::string::npos || dot < nameStart) return std::string();
-  return path.substr(dot);
-}
-
 // One file being placed: where it is, what file it is, how it is moved,
 // and what became of the last attempt.
 struct Move {

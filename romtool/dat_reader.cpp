@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/catalog.h"
+#include "core/paths.h"
 #include "core/read_source.h"
 #include "core/patterns.h"
 #include "core/placement.h"
@@ -240,19 +241,6 @@ uint32_t WriteMissingRoms(const RunState& run, uint32_t* total) {
   });
 }
 
-namespace {
-
-// The extension of the archive at `path`: the text from the last "." of
-// its name, or "" without one.
-std::string ArchiveExtension(const std::string& path) {
-  size_t nameStart = path.rfind(PlatformSeparator());
-  size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart)) return "";
-  return path.substr(dot);
-}
-
-}  // namespace
-
 void PlaceRomFile(Placement* placement, const FileResult& result) {
   for (int i = 0; i < result.lookups.count; ++i) {
     RomEntry* entry = CatalogFindByCrc<RomEntry>(result.lookups.crc[i]);
@@ -265,7 +253,7 @@ void PlaceRomFile(Placement* placement, const FileResult& result) {
       // An archive holds a game: it takes the game's name (its rom's where
       // the game has none that this system can spell).
       std::string game = CatalogText<RomEntry>(entry->gameAt, entry->gameLength);
-      name = (game.empty() ? name : game) + ArchiveExtension(result.path);
+      name = (game.empty() ? name : game) + ExtensionOfLastComponent(result.path);
     }
     return PlaceCatalogMatch(placement, result.path, result.identity, &entry->taken, name, false);
   }
