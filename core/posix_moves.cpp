@@ -120,6 +120,16 @@ int GiveBack(Located taken, const std::string& takenPath, Located from, std::str
   return MOVE_CHANGED;
 }
 
+// A move that failed after its take: the file is given its name back,
+// keeping the error that made the move fail. MOVE_FAILED; MOVE_CHANGED,
+// with `*leftAs` set, when even that name was taken meanwhile.
+int ReturnTaken(Located taken, const std::string& takenPath, Located from, std::string* leftAs) {
+  int failure = errno;
+  if (!GiveName(taken, from, kMoveBest)) *leftAs = takenPath;
+  errno = failure;
+  return leftAs->empty() ? MOVE_FAILED : MOVE_CHANGED;
+}
+
 // What the link text `text`, read at `from`, names, said from the folder
 // of `to`: both folders as they really are, either may lie behind a link.
 // False when it cannot be said.
@@ -156,10 +166,7 @@ int MoveRelativeLink(const std::string& from, const std::string& to, const std::
   if (!Take(source, taken, method)) return MOVE_FAILED;
   if (!ReadLink(taken, &now) || now != text) return GiveBack(taken, takenPath, source, leftAs);
   if (symlinkat(moved.c_str(), target.folder, target.path) != 0) {
-    int failure = errno;
-    if (!GiveName(taken, source, kMoveBest)) *leftAs = takenPath;
-    errno = failure;
-    return leftAs->empty() ? MOVE_FAILED : MOVE_CHANGED;
+    return ReturnTaken(taken, takenPath, source, leftAs);
   }
   FileIdentity reached;
   if (!PlatformIdentity(to, &reached) || !(reached == named)) {
@@ -181,10 +188,7 @@ int MoveByTaking(Located source, const std::string& to, int method, const FileId
   if (!Take(source, taken, method)) return MOVE_FAILED;
   if (!Is(taken, expected)) return GiveBack(taken, takenPath, source, leftAs);
   if (GiveName(taken, Locate(to), method)) return MOVE_DONE;
-  int failure = errno;
-  if (!GiveName(taken, source, kMoveBest)) *leftAs = takenPath;
-  errno = failure;
-  return leftAs->empty() ? MOVE_FAILED : MOVE_CHANGED;
+  return ReturnTaken(taken, takenPath, source, leftAs);
 }
 
 }  // namespace
