@@ -124,11 +124,10 @@ bool ReadWorkingDirectory(std::string* directory) {
   return PathFits(*directory) != 0;
 }
 
-// Whether the extra "*.zip" walk would repeat what the patterns cover.
-bool PatternsCoverArchives() {
+// Whether the archive walk `walk` would repeat what the patterns cover.
+bool PatternsCover(const char* walk) {
   for (const std::string& pattern : PatternListEntries()) {
-    if (pattern.find("*.*") != std::string::npos ||
-        pattern.find("*.zip") != std::string::npos) {
+    if (pattern.find("*.*") != std::string::npos || pattern.find(walk) != std::string::npos) {
       return true;
     }
   }
@@ -265,7 +264,9 @@ void WalkPatterns(const ToolConfig& tool, RunState* run) {
     }
     ScanDirectory(tool, run, pattern.c_str());
   }
-  if (tool.extraZipPass && !PatternsCoverArchives()) ScanDirectory(tool, run, "*.zip");
+  for (const char* const* walk = tool.archiveWalks; walk != nullptr && *walk != nullptr; ++walk) {
+    if (!PatternsCover(*walk)) ScanDirectory(tool, run, *walk);
+  }
 }
 
 // Loads the catalog (rename mode) and says how that went. Returns false

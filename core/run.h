@@ -58,7 +58,9 @@ struct ToolConfig {
   // total number in `total`.
   uint32_t (*writeMissing)(const RunState& run, uint32_t* total);
   bool echoPatternLine;  // the catalog load echoes the pattern line
-  bool extraZipPass;     // one more walk with "*.zip"
+  // Walks made after the patterns' to find archives whatever the patterns
+  // say, each unless a pattern holds it or "*.*"; null-terminated, or null.
+  const char* const* archiveWalks;
 };
 
 // What a test may choose of a run that a user cannot: how many threads

@@ -18,7 +18,7 @@ const ToolConfig& ImageTool() {
       PlaceIdentifiedFile<ImageEntry>,
       WriteMissingImages,
       false,  // a .crc catalog has no pattern line: dump lines only
-      false,  // pictures are never looked for inside archives
+      nullptr,  // pictures are never looked for inside archives
   };
   return kImageTool;
 }

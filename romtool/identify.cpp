@@ -11,6 +11,7 @@
 #include "core/placement.h"
 #include "core/run.h"
 #include "core/text.h"
+#include "romtool/archive_reader.h"
 #include "romtool/dat_reader.h"
 #include "romtool/normalizers.h"
 #include "romtool/zip_reader.h"
@@ -117,6 +118,60 @@ uint32_t IdentifyArchive(const SourceOpener& open, const std::string& path, CrcL
   return crc;
 }
 
+// Says the report of an archive that failed; one that failed for want of
+// memory has none, and is named on standard error instead.
+void SayArchiveFailure(const std::string& report, const std::string& path) {
+  if (!report.empty()) {
+    Say(stdout, "%s", report.c_str());
+  } else {
+    Say(stderr, "\nErr: Unable to read file %s\n", Printable(path).c_str());
+  }
+}
+
+// An archive other than zip: the last accepted member decides, as in a zip
+// archive, but every accepted member is read, since only its bytes say
+// what it is. Any failure leaves the archive unidentified, after its
+// report.
+uint32_t IdentifyPackedArchive(const SourceOpener& open, const std::string& path, ArchiveKind kind,
+                               CrcLookups* lookups, FileIdentity* identity) {
+  std::string report;
+  SourcePtr source = open(path, &report);
+  if (!source) {
+    Say(stderr, "\nErr: Unable to open file %s\n", Printable(path).c_str());
+    return 0;
+  }
+  *identity = source->Identity();
+  PackedArchive* archive = ArchiveOpen(source.get(), path, kind, &report);
+  if (archive == nullptr) {
+    SayArchiveFailure(report, path);
+    return 0;
+  }
+  uint32_t crc = 0;
+  CrcLookups member;
+  std::string name;
+  int more = 0;
+  while ((more = ArchiveNextMember(archive, &name, &report)) == 1) {
+    const char* extension = FindExtension(name.c_str());
+    if (extension == nullptr || !PatternListAccepts(extension)) continue;
+    int type = RomTypeFromExtension(extension);
+    FileBuffer* buffer = ReusableFileBuffer();
+    uint32_t length = 0;
+    if (!ArchiveReadMember(archive, buffer, &length, &report)) {
+      more = -1;
+      break;
+    }
+    member = CrcLookups();
+    crc = ChecksumImage(buffer->bytes.get(), length, type, lookups != nullptr ? &member : nullptr);
+  }
+  ArchiveClose(archive);
+  if (more < 0) {
+    SayArchiveFailure(report, path);
+    return 0;
+  }
+  if (lookups != nullptr) *lookups = member;
+  return crc;
+}
+
 }  // namespace
 
 void IdentifyRomFile(const RunState& run, const std::string& foundName, FileResult* result) {
@@ -124,10 +179,16 @@ void IdentifyRomFile(const RunState& run, const std::string& foundName, FileResu
   if (extension == nullptr) return;
   if (!BuildPath(run.directory.c_str(), foundName.c_str(), &result->path)) return;
   CrcLookups* lookups = (run.flags & RUN_RENAME) != 0 ? &result->lookups : nullptr;
-  result->archive = ExtensionMatches(extension, ".zip") != 0;
-  result->crc = result->archive
-                    ? IdentifyArchive(run.open, result->path, lookups, &result->identity)
-                    : IdentifyPlainFile(run.open, result->path, extension, lookups, &result->identity);
+  const bool zip = ExtensionMatches(extension, ".zip") != 0;
+  const ArchiveKind kind = zip ? ARCHIVE_NONE : ArchiveKindOfName(foundName.c_str());
+  result->archive = zip || kind != ARCHIVE_NONE;
+  if (zip) {
+    result->crc = IdentifyArchive(run.open, result->path, lookups, &result->identity);
+  } else if (kind != ARCHIVE_NONE) {
+    result->crc = IdentifyPackedArchive(run.open, result->path, kind, lookups, &result->identity);
+  } else {
+    result->crc = IdentifyPlainFile(run.open, result->path, extension, lookups, &result->identity);
+  }
   if (result->crc == 0 || !(run.flags & RUN_DUMP)) return;
   // "%08x %s\n", written out: formatting costs more than a small file. A
   // plain file's extension is listed in lower case; an archive's name as

@@ -5,6 +5,11 @@
 #include "romtool/dat_reader.h"
 #include "romtool/identify.h"
 
+// Archives are looked into whatever the patterns say: zip first, as it
+// always is, then the others in the order users meet them.
+const char* const kArchiveWalks[] = {"*.zip", "*.7z", "*.rar", "*.tar", "*.gz",
+                                     "*.tgz", "*.bz2", "*.xz",  nullptr};
+
 const ToolConfig& RomTool() {
   static const ToolConfig kRomTool = {
       "Tessary v" SORTERS_VERSION " (Release)\n",
@@ -18,7 +23,7 @@ const ToolConfig& RomTool() {
       PlaceRomFile,
       WriteMissingRoms,
       true,  // the pattern line is the first line of a dumped catalog
-      true,  // archives are looked into whatever the patterns say
+      kArchiveWalks,
   };
   return kRomTool;
 }

@@ -37,7 +37,7 @@ ensure_architecture() {
 
 # What building and testing need.
 ensure_build_packages() {
-  ensure_packages cmake make g++ zlib1g-dev libexpat1-dev libgtest-dev
+  ensure_packages cmake make g++ zlib1g-dev libexpat1-dev libarchive-dev liblzma-dev libgtest-dev
 }
 
 # Configures and builds into the folder $1 with the extra CMake options
