@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "core/paths.h"
 #include "core/text.h"
 #include "romtool/archive_checks.h"
 
@@ -124,7 +125,10 @@ int ExpectedFilter(ArchiveKind kind) {
 std::string FailureReport(PackedArchive* archive) {
   if (archive->reader == nullptr) return std::string();
   if (archive_errno(archive->reader) == ENOMEM) return std::string();
-  if (archive_read_has_encrypted_entries(archive->reader) > 0) {
+  // Asked only of a format that was recognised: libarchive answers it
+  // through the format's own functions.
+  if (archive_format(archive->reader) != 0 &&
+      archive_read_has_encrypted_entries(archive->reader) > 0) {
     return Report(archive->name, kArchiveEncrypted);
   }
   const char* said = archive_error_string(archive->reader);
@@ -228,6 +232,17 @@ ArchiveKind ArchiveKindOfName(const char* name) {
     if (EndsWith(name, length, ending.text)) return ending.kind;
   }
   return ARCHIVE_NONE;
+}
+
+std::string ArchiveEnding(const std::string& path) {
+  const std::string extension = ExtensionOfLastComponent(path);
+  const std::string inner = ExtensionOfLastComponent(path.substr(0, path.size() - extension.size()));
+  const char* last = extension.c_str();
+  const bool compressed = EndsWith(last, extension.size(), ".gz") ||
+                          EndsWith(last, extension.size(), ".bz2") ||
+                          EndsWith(last, extension.size(), ".xz");
+  const bool tar = inner.size() == 4 && EndsWith(inner.c_str(), 4, ".tar");
+  return compressed && tar ? inner + extension : extension;
 }
 
 PackedArchive* ArchiveOpen(ReadSource* source, const std::string& name, ArchiveKind kind,

@@ -30,6 +30,11 @@ enum ArchiveKind {
 // The kind of archive `name` is, by its ending, without regard to case.
 ArchiveKind ArchiveKindOfName(const char* name);
 
+// The ending that an archive of the name `path` keeps when it is renamed:
+// its extension, or both of a compressed tar's (".tar.gz", ".tar.bz2",
+// ".tar.xz"), in the letter case they have.
+std::string ArchiveEnding(const std::string& path);
+
 // The reasons a report gives.
 extern const char kArchiveCorrupt[];      // "The archive seems to be corrupt, ..."
 extern const char kArchiveUnsupported[];  // "The format of this archive is ..."

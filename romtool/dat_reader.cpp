@@ -16,6 +16,7 @@
 #include "core/platform.h"
 #include "core/run.h"
 #include "core/text.h"
+#include "romtool/archive_reader.h"
 #include "romtool/cmp_catalog.h"
 #include "romtool/xml_catalog.h"
 
@@ -253,7 +254,7 @@ void PlaceRomFile(Placement* placement, const FileResult& result) {
       // An archive holds a game: it takes the game's name (its rom's where
       // the game has none that this system can spell).
       std::string game = CatalogText<RomEntry>(entry->gameAt, entry->gameLength);
-      name = (game.empty() ? name : game) + ExtensionOfLastComponent(result.path);
+      name = (game.empty() ? name : game) + ArchiveEnding(result.path);
     }
     return PlaceCatalogMatch(placement, result.path, result.identity, &entry->taken, name, false);
   }

@@ -8,7 +8,9 @@
 # build-<target>/. What is missing is installed first: the compilers and
 # qemu, zlib and expat for ARM through dpkg's multiarch, and for s390x
 # both built from the distribution's source (their s390x packages cannot
-# sit beside the build machine's). While one suite runs, the next target builds.
+# sit beside the build machine's); libarchive, liblzma and libbz2 for every
+# target from the distribution's sources, as static libraries without the
+# many libraries the distribution's libarchive is linked with. While one suite runs, the next target builds.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -48,13 +50,18 @@ for target in $targets; do
   build_dir="$ROOT/build-$target"
   options=(-DSORTERS_WERROR=ON -DCMAKE_BUILD_TYPE=Release
            -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/linux-$target.cmake")
+  toolchain="$ROOT/cmake/toolchains/linux-$target.cmake"
+  zlib=()
   if [ "$target" = s390x ]; then
     build_zlib s390x-linux-gnu "$ROOT/build-cross-zlib/s390x"
-    build_static_expat "$ROOT/cmake/toolchains/linux-s390x.cmake" "$ROOT/build-s390x-expat"
-    options+=(-DZLIB_ROOT="$ROOT/build-cross-zlib/s390x"
+    build_static_expat "$toolchain" "$ROOT/build-s390x-expat"
+    zlib=(-DZLIB_ROOT="$ROOT/build-cross-zlib/s390x")
+    options+=("${zlib[@]}"
               -DEXPAT_INCLUDE_DIR="$ROOT/build-s390x-expat/include"
               -DEXPAT_LIBRARY="$ROOT/build-s390x-expat/lib/libexpat.a")
   fi
+  build_static_archive "$toolchain" "$build_dir-archive" "${zlib[@]}"
+  options+=(-DSORTERS_ARCHIVE_PREFIX="$build_dir-archive")
   echo "== $target: building in $build_dir" >&2
   build_into "$build_dir" "${options[@]}"
   echo "== $target: tests under qemu" >&2

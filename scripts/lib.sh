@@ -108,6 +108,57 @@ build_static_expat() {
   cmake --install "$tree/build" >/dev/null
 }
 
+# Configures the source tree $1 with the CMake toolchain file $2 and the
+# options that follow, for static libraries only, and builds the target $3.
+build_static_target() {
+  local tree="$1" toolchain="$2" target="$3"
+  shift 3
+  cmake -S "$tree" -B "$tree/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
+  cmake --build "$tree/build" --target "$target" -j "$(nproc)" >/dev/null
+}
+
+# Builds what reading archives needs as static libraries, from the
+# distribution's sources, with the CMake toolchain file $1, into $2 (its
+# include/ and lib/ hold libarchive, liblzma and libbz2), once. The options
+# after $2 tell libarchive's build where the target's zlib is. Only the
+# readers of the formats the programs open are wanted: no crypto, no
+# other compressors, no attributes.
+build_static_archive() {
+  local toolchain="$1" prefix="$2" work="$ROOT/build-archive-source"
+  shift 2
+  [ -f "$prefix/lib/libarchive.a" ] && return 0
+  local trees="$work/$(basename "$toolchain" .cmake)"
+  mkdir -p "$prefix/include" "$prefix/lib" "$trees"
+  # bzip2's own build is a Makefile for the build machine: its library's
+  # sources are compiled here through a CMake project of two lines.
+  unpack_distribution_source bzip2 "$trees/bzip2" "$work"
+  printf '%s\n' 'project(bz2 C)' 'add_library(bz2 STATIC blocksort.c huffman.c crctable.c
+    randtable.c compress.c decompress.c bzlib.c)' >"$trees/bzip2/CMakeLists.txt"
+  build_static_target "$trees/bzip2" "$toolchain" bz2
+  cp "$trees/bzip2/bzlib.h" "$prefix/include/"
+  cp "$trees/bzip2/build/libbz2.a" "$prefix/lib/"
+  unpack_distribution_source xz-utils "$trees/xz" "$work"
+  build_static_target "$trees/xz" "$toolchain" liblzma
+  cp -r "$trees/xz/src/liblzma/api/lzma.h" "$trees/xz/src/liblzma/api/lzma" "$prefix/include/"
+  cp "$trees/xz/build/liblzma.a" "$prefix/lib/"
+  unpack_distribution_source libarchive "$trees/libarchive" "$work"
+  local off=()
+  for feature in MBEDTLS NETTLE OPENSSL LIBB2 LZ4 LZO ZSTD LIBXML2 EXPAT PCREPOSIX LIBGCC CNG \
+                 TAR CPIO CAT XATTR ACL ICONV TEST INSTALL WERROR; do
+    off+=("-DENABLE_$feature=OFF")
+  done
+  build_static_target "$trees/libarchive" "$toolchain" archive_static "${off[@]}" "$@" \
+    -DPOSIX_REGEX_LIB=NONE \
+    -DLIBLZMA_INCLUDE_DIR="$prefix/include" -DLIBLZMA_LIBRARY="$prefix/lib/liblzma.a" \
+    -DBZIP2_INCLUDE_DIR="$prefix/include" -DBZIP2_LIBRARY_RELEASE="$prefix/lib/libbz2.a"
+  cp "$trees/libarchive/libarchive/archive.h" "$trees/libarchive/libarchive/archive_entry.h" \
+    "$prefix/include/"
+  # Named libarchive_static.a where it sits beside a DLL's import library.
+  cp "$(ls "$trees"/libarchive/build/libarchive/libarchive*.a | head -n 1)" \
+    "$prefix/lib/libarchive.a"
+}
+
 # Whether this machine can execute 32-bit x86 programs. Some virtual
 # machines cannot, even with a kernel built for it: there any 32-bit
 # program fails with "Exec format error". The answer comes from running

@@ -6,8 +6,10 @@
 # 64-bit ones into build-win64/; each holds romtool/Tessary.exe and
 # imagetool/Quarn.exe, single files with no DLL beside them. What is
 # missing (compilers, zlib and GoogleTest for the target, wine) is
-# installed first; expat, which the distribution has no Windows package
-# of, is built from its source into build-win32-expat/ or build-win64-expat/.
+# installed first; expat and what reading archives needs (libarchive,
+# liblzma, libbz2), which the distribution has no Windows packages of, are
+# built from their sources into build-win32-expat/ and build-win32-archive/
+# (or build-win64-...).
 # With --package, each build folder also gets its release zip archive.
 # The i686 programs are built everywhere, but tested only where this
 # machine can run 32-bit programs; elsewhere one line says so.
@@ -47,10 +49,12 @@ for target in $targets; do
   if [ "$target" = i686 ]; then build_dir="$ROOT/build-win32"; fi
   expat="$build_dir-expat"
   build_static_expat "$ROOT/cmake/toolchains/mingw-$target.cmake" "$expat"
+  build_static_archive "$ROOT/cmake/toolchains/mingw-$target.cmake" "$build_dir-archive"
   echo "== Windows $target: building in $build_dir" >&2
   build_into "$build_dir" -DSORTERS_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-$target.cmake" \
     -DEXPAT_INCLUDE_DIR="$expat/include" -DEXPAT_LIBRARY="$expat/lib/libexpat.a" \
+    -DSORTERS_ARCHIVE_PREFIX="$build_dir-archive" \
     -DSORTERS_WINE="$(command -v "$WINE")"
   if [ "$target" = i686 ] && ! can_run_32bit; then
     say_no_32bit
