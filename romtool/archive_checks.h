@@ -1,7 +1,8 @@
 // What is checked of an archive before anything of it is unpacked, so
 // that a hostile or unusable one is refused with a reason instead of
-// costing memory: the decoders a 7z archive asks for, and whether a RAR
-// archive is encrypted or one volume of several.
+// costing memory: the decoders a 7z archive or an xz file asks for,
+// whether a RAR archive is encrypted or one volume of several, and a gzip
+// file's checksums, which libarchive does not check.
 #ifndef ROMTOOL_ARCHIVE_CHECKS_H_
 #define ROMTOOL_ARCHIVE_CHECKS_H_
 
@@ -30,8 +31,14 @@ constexpr uint64_t kDecoderMemoryMost = uint64_t{256} << 20;
 
 // Checks the start of an archive of `kind` read from `source`. Returns an
 // ArchiveCheck; ARCHIVE_CHECK_OK also where the archive's own reader is
-// left to find a fault. Kinds other than 7z, RAR and gzip pass unchecked.
+// left to find a fault. A tar and a bzip2 file pass unchecked.
 int CheckArchiveBeforeUnpacking(ReadSource* source, ArchiveKind kind);
+
+// The checks of one kind each, an ArchiveCheck: a 7z archive's decoders,
+// a RAR archive's main header, and an xz file's blocks' decoders.
+int CheckSevenZip(ReadSource* source);
+int CheckRar(ReadSource* source);
+int CheckXz(ReadSource* source);
 
 // The check of a 7z archive's header, `header` being the `size` bytes
 // that its start record points at, in `source`.

@@ -20,7 +20,7 @@ logs="$build_dir/fuzz-logs"
 # Each target with the dictionary of its format.
 targets=(zip_reader:zip dat_reader:dat crc_reader:crc jpeg_probe:jpeg
          normalizers:normalizers placement:placement xml_catalog:xml
-         cmp_catalog:cmp)
+         cmp_catalog:cmp archive_reader:archive)
 # No allocation driven by a declared size may pass 256 MiB; no input may
 # take 10 seconds; the tools' own output is dropped (reports stay).
 limits=(-malloc_limit_mb=256 -rss_limit_mb=2048 -timeout=10 -close_fd_mask=3)
@@ -39,8 +39,9 @@ mkdir -p "$findings" "$logs"
 fuzz_one() {
   local target="$1" dict="$2"
   local corpus="$build_dir/fuzz-corpus/$target" seeds="$ROOT/fuzz/corpus/$target"
-  # The zip reader starts from the archives of the tests.
+  # The archive readers start from the archives of the tests.
   if [ "$target" = zip_reader ]; then seeds="$ROOT/tests/fixtures/zip"; fi
+  if [ "$target" = archive_reader ]; then seeds="$ROOT/tests/fixtures/archives"; fi
   mkdir -p "$corpus"
   "$build_dir/fuzz/fuzz_$target" "${limits[@]}" \
     -max_total_time="$budget" -print_final_stats=1 \
