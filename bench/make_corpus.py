@@ -6,6 +6,9 @@
 big/       2,000 files of 16 KiB to 4 MiB (.bin), about 2 GiB in all
 small/     20,000 files of 4 KiB (.a26)
 zips/      500 zip archives with one 64 KiB member each (.bin inside)
+sevens/    500 7z archives, each of one cartridge-like image (.bin inside):
+           64 KiB to 1 MiB, three quarters random, the rest 0xFF padding
+sevens-zipped/  the same images in zip archives
 rename/    100,000 files of 1 KiB (.a26) and big.dat: 200,000 catalog
            entries, one for each file and as many that match nothing
 pictures/  JPEG pictures made by cjpeg from random PPM images (.jpg)
@@ -22,9 +25,9 @@ import zipfile
 import zlib
 
 FULL = {"big": 2000, "small": 20000, "zips": 500, "rename": 100000,
-        "pictures": 300, "catalogs": 1000000}
+        "pictures": 300, "catalogs": 1000000, "sevens": 500}
 TINY = {"big": 20, "small": 200, "zips": 5, "rename": 1000, "pictures": 5,
-        "catalogs": 1000}
+        "catalogs": 1000, "sevens": 5}
 WORDS = ["Super", "Knight", "Dragon", "Quest", "Racing", "Star", "Tennis", "Castle",
          "Shadow", "Ninja", "Soccer", "Space", "Hunter", "Legend", "World", "Cup",
          "Puzzle", "Battle", "Island", "Rescue", "Mega", "Turbo", "Dungeon", "&"]
@@ -56,6 +59,24 @@ def write_zips(folder, count):
         path = os.path.join(folder, "pack%04d.zip" % i)
         with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
             archive.writestr("game%04d.bin" % i, os.urandom(65536))
+
+
+def write_sevens(folder, zipped, count, rng):
+    scratch = ensure_folder(os.path.join(folder, ".member"))
+    for i in range(count):
+        size = 65536 << rng.randrange(5)
+        name = "game%04d.bin" % i
+        image = os.urandom(size * 3 // 4) + b"\xff" * (size // 4)
+        with open(os.path.join(scratch, name), "wb") as out:
+            out.write(image)
+        subprocess.run(["7z", "a", "-bd", "-mx5", os.path.abspath(
+            os.path.join(folder, "pack%04d.7z" % i)), name], cwd=scratch,
+            check=True, stdout=subprocess.DEVNULL)
+        os.remove(os.path.join(scratch, name))
+        with zipfile.ZipFile(os.path.join(zipped, "pack%04d.zip" % i), "w",
+                             zipfile.ZIP_DEFLATED) as archive:
+            archive.writestr(name, image)
+    os.rmdir(scratch)
 
 
 def write_rename(folder, count, rng):
@@ -115,6 +136,8 @@ def main():
     write_big(ensure_folder(os.path.join(root, "big")), counts["big"], rng)
     write_small(ensure_folder(os.path.join(root, "small")), counts["small"])
     write_zips(ensure_folder(os.path.join(root, "zips")), counts["zips"])
+    write_sevens(ensure_folder(os.path.join(root, "sevens")),
+                 ensure_folder(os.path.join(root, "sevens-zipped")), counts["sevens"], rng)
     write_rename(ensure_folder(os.path.join(root, "rename")), counts["rename"],
                  rng)
     write_pictures(ensure_folder(os.path.join(root, "pictures")),

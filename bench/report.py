@@ -15,6 +15,8 @@ WORKLOADS = [
     ("big-cold", "big", ".bin", "Large files, cold: evicted from the page cache before each run"),
     ("small", "small", ".a26", "Small files (4 KiB)"),
     ("zips", "zips", ".zip", "Zip archives (one member each)"),
+    ("sevens", "sevens", ".7z", "7z archives of cartridge-like images (one member each)"),
+    ("sevens-zipped", "sevens-zipped", ".zip", "The same images in zip archives"),
     ("pictures", "pictures", ".jpg", "JPEG pictures"),
     ("rename", "rename", ".a26", "Rename mode, a catalog of twice as many entries"),
 ]
@@ -92,6 +94,10 @@ def targets(results, times, threads):
     per_file = small["Tessary -d"] / small["floor"]
     lines.append(ratio_line("Small files: at most 0.7 x the one-thread floor's time per file",
                             per_file, per_file <= 0.7))
+    sevens = times["sevens"]
+    lines.append(ratio_line("7z archives: Tessary -d at least as fast as 7z t",
+                            sevens["7z t"] / sevens["Tessary -d"],
+                            sevens["7z t"] >= sevens["Tessary -d"]))
     rename = times["rename"]["Tessary big (rename)"]
     lines.append(ratio_line("Rename mode no slower than before the threads (%.2f s): %.2f s"
                             % (EARLIER_RENAME_SECONDS, rename),

@@ -24,7 +24,8 @@ cmake --build "$build" -j "$(nproc)" \
 
 corpus="$build/corpus-$mode"
 # A corpus made before the catalogs were part of it is made anew.
-if [ ! -f "$corpus/.complete" ] || [ ! -f "$corpus/catalogs/.xml.dat" ]; then
+if [ ! -f "$corpus/.complete" ] || [ ! -f "$corpus/catalogs/.xml.dat" ] ||
+    [ ! -d "$corpus/sevens" ]; then
   echo "Generating the $mode corpus in $corpus ..." >&2
   rm -rf "$corpus"
   python3 "$ROOT/bench/make_corpus.py" "$corpus" "--$mode"
@@ -71,6 +72,12 @@ time_commands small "$corpus/small" \
   -n "Tessary -d" "$tessary -d '*.a26'"
 time_commands zips "$corpus/zips" \
   -n floor "$floor .zip" -n "Tessary -d" "$tessary -d '*.bin'"
+# 7z archives: Tessary finds them by its own walk; 7-Zip tests them (it
+# unpacks each and checks its CRC-32). The same images zipped go through
+# Tessary's zip reader.
+time_commands sevens "$corpus/sevens" \
+  -n "Tessary -d" "$tessary -d '*.bin'" -n "7z t" "7z t -bd '*.7z'"
+time_commands sevens-zipped "$corpus/sevens-zipped" -n "Tessary -d" "$tessary -d '*.bin'"
 time_commands pictures "$corpus/pictures" \
   -n floor "$floor .jpg" -n "Quarn -d" "$quarn -d '*.jpg'"
 
