@@ -43,6 +43,9 @@ build_into "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 (cd "$build" && rm -f ./*.deb && cpack -G DEB >/dev/null)
 deb="$(ls "$build"/*.deb)"
 lintian --fail-on error "$deb"
+# Tessary reads archives through the distribution's libarchive.
+dpkg-deb -f "$deb" Depends | grep -q 'libarchive13' ||
+  { echo "$deb does not depend on libarchive" >&2; exit 1; }
 dpkg -x "$deb" "$scratch/root"
 for page in Tessary Quarn; do
   man -l "$scratch/root/usr/share/man/man1/$page.1.gz" >/dev/null
