@@ -114,8 +114,8 @@ int CheckXz(ReadSource* source) {
   while (verdict == ARCHIVE_CHECK_OK && end > 0) {
     unsigned char padding[4];
     std::string error;
-    if (end >= 4 && ReadExactly(source, end - 4, padding, 4, &error) &&
-        (padding[0] | padding[1] | padding[2] | padding[3]) == 0) {
+    if (end < 4 || !ReadExactly(source, end - 4, padding, 4, &error)) return ARCHIVE_CHECK_CORRUPT;
+    if ((padding[0] | padding[1] | padding[2] | padding[3]) == 0) {
       end -= 4;
       continue;
     }

@@ -68,6 +68,9 @@ la_ssize_t ReadPiece(struct archive* reader, void* data, const void** piece) {
   PackedArchive* archive = static_cast<PackedArchive*>(data);
   size_t got = 0;
   std::string error;
+  // Nothing is read past the end: a read that could only fail there would
+  // be taken for the end by some of libarchive's readers.
+  if (archive->offset >= archive->source->Size()) return 0;
   if (!archive->source->ReadAt(archive->offset, archive->piece.get(), kPiece, &got, &error)) {
     archive_set_error(reader, EIO, "%s", error.c_str());
     return -1;

@@ -1,11 +1,18 @@
-// The catalog readers as tables: a catalog text in, the entries out.
+// The catalog readers as tables: a catalog text in, the entries out; and
+// the archive reader with every read failing in turn.
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include <zlib.h>
 
 #include "core/catalog.h"
 #include "core/patterns.h"
 #include "core/platform.h"
 #include "core/run.h"
 #include "imagetool/crc_reader.h"
+#include "romtool/archive_reader.h"
 #include "romtool/dat_reader.h"
 #include "tests/support/support.h"
 
@@ -241,6 +248,47 @@ TEST(CrcReaderTest, TextToEntries) {
        std::string(49, 'n') + (PlatformNamesAreUtf8() ? "" : "\xC3") + " 1 2 3 00000004", ""},
   };
   for (const ReaderCase& c : cases) ExpectLoad<ImageEntry>(c, LoadImageCatalog);
+}
+
+// An archive walked as Tessary walks one, every member read: the CRC-32s
+// joined, or the report of the failure that ended the walk.
+std::string WalkArchive(const SourceOpener& open, const std::string& name) {
+  std::string error, report, member, crcs;
+  SourcePtr source = open(name, &error);
+  PackedArchive* archive = ArchiveOpen(source.get(), name, ArchiveKindOfName(name.c_str()), &report);
+  if (archive == nullptr) return report;
+  FileBuffer buffer;
+  uint32_t length = 0;
+  int more = 0;
+  while ((more = ArchiveNextMember(archive, &member, &report)) == 1) {
+    if (!ArchiveReadMember(archive, &buffer, &length, &report)) more = -1;
+    if (more < 0) break;
+    crcs += member + " " + Hex8(static_cast<uint32_t>(crc32(0, buffer.bytes.get(), length))) + "|";
+  }
+  ArchiveClose(archive);
+  return more < 0 ? report : crcs;
+}
+
+// Every read of an archive failing in turn: each failure ends in the
+// report of a damaged archive, never in a member's checksum.
+TEST(ArchiveReaderTest, EveryFailedReadIsReported) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"nes-and-text.7z", "game.nes 3732355e|readme.txt 7be48a88|"},
+      {"set.tgz", "readme.txt 7be48a88|game.nes 3732355e|"},
+      {"two-streams.a26.xz", "two-streams.a26 dd5d6b27|"},
+      {"game.a26.bz2", "game.a26 fb3ae60f|"},
+  };
+  for (const auto& c : cases) {
+    std::ifstream file(std::string(SORTERS_FIXTURES_DIR) + "/archives/" + c.first, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    int reads = 0;
+    ASSERT_EQ(WalkArchive(FaultyOpener(bytes, 0, &reads), c.first), c.second) << c.first;
+    for (int failAt = 1, all = reads; failAt <= all; ++failAt) {
+      EXPECT_EQ(WalkArchive(FaultyOpener(bytes, failAt, &reads), c.first),
+                std::string("Error in archive ") + c.first + "\n" + kArchiveCorrupt + "\n")
+          << c.first << " " << failAt;
+    }
+  }
 }
 
 }  // namespace
