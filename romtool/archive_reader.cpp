@@ -8,6 +8,7 @@
 #include <new>
 
 #include "core/paths.h"
+#include "core/platform.h"
 #include "core/text.h"
 #include "romtool/archive_checks.h"
 
@@ -134,8 +135,11 @@ std::string FailureReport(PackedArchive* archive) {
       archive_read_has_encrypted_entries(archive->reader) > 0) {
     return Report(archive->name, kArchiveEncrypted);
   }
+  // libarchive tells what it cannot read ("Unsupported ...", "... is
+  // unsupported", "... not supported") only in its message.
   const char* said = archive_error_string(archive->reader);
-  if (said != nullptr && std::strstr(said, "not supported") != nullptr) {
+  if (said != nullptr && (std::strstr(said, "nsupported") != nullptr ||
+                          std::strstr(said, "not supported") != nullptr)) {
     return Report(archive->name, kArchiveUnsupported);
   }
   return Report(archive->name, kArchiveCorrupt);
@@ -152,9 +156,11 @@ const char* CheckReason(int verdict) {
   }
 }
 
-// The name of the one file a compressed file holds: its own, without the
-// compression's ending.
-std::string SingleMemberName(const std::string& name) {
+// The name of the one file that the compressed file `path` holds: its
+// own, without its folder or the compression's ending.
+std::string SingleMemberName(const std::string& path) {
+  size_t slash = path.rfind(PlatformSeparator());
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
