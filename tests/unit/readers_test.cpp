@@ -12,6 +12,7 @@
 #include "core/platform.h"
 #include "core/run.h"
 #include "imagetool/crc_reader.h"
+#include "romtool/archive_checks.h"
 #include "romtool/archive_reader.h"
 #include "romtool/dat_reader.h"
 #include "tests/support/support.h"
@@ -288,6 +289,42 @@ TEST(ArchiveReaderTest, EveryFailedReadIsReported) {
                 std::string("Error in archive ") + c.first + "\n" + kArchiveCorrupt + "\n")
           << c.first << " " << failAt;
     }
+  }
+}
+
+// 7z headers written by hand, as 7-Zip lays them out, and what the check
+// before unpacking makes of them: a folder's decoders may ask for 256 MiB
+// together and no more.
+TEST(ArchiveChecksTest, SevenZipHeaders) {
+  using namespace std::string_literals;
+  const std::string start = "\x01\x04\x06\x00\x01\x09\x10\x00\x07\x0b\x01\x00"s;  // one pack stream, one folder
+  const std::string lzma2 = "\x21\x21\x01", end = "\x0c\x10\x00\x00\x00"s;
+  const std::pair<std::string, int> cases[] = {
+      {start + "\x01" + lzma2 + "\x20" + end, ARCHIVE_CHECK_OK},          // LZMA2, 256 MiB
+      {start + "\x01" + lzma2 + "\x21" + end, ARCHIVE_CHECK_DICTIONARY},  // 384 MiB
+      {start + "\x01" + lzma2 + "\x28" + end, ARCHIVE_CHECK_DICTIONARY},  // 4 GiB
+      {start + "\x01\x23\x03\x01\x01\x05\x5d\x00\x00\x00\x10"s + end, ARCHIVE_CHECK_OK},
+      {start + "\x01\x23\x03\x01\x01\x05\x5d\x01\x00\x00\x10"s + end, ARCHIVE_CHECK_DICTIONARY},
+      {start + "\x01\x23\x03\x04\x01\x05\x06\x01\x00\x00\x10"s + end, ARCHIVE_CHECK_DICTIONARY},  // PPMd
+      {start + "\x01\x24\x06\xf1\x07\x01\x00"s + end, ARCHIVE_CHECK_ENCRYPTED},  // AES
+      // Two decoders of 192 MiB in one folder, bound by one pair.
+      {start + "\x02" + lzma2 + "\x1f" + lzma2 + "\x1f\x01\x00\x0c\x10\x10\x00\x00\x00"s, ARCHIVE_CHECK_DICTIONARY},
+      {start + "\x02" + lzma2 + "\x1d" + lzma2 + "\x1d\x01\x00\x0c\x10\x10\x00\x00\x00"s, ARCHIVE_CHECK_OK},
+      // One decoder of two packed streams (as BCJ2 has four), which name them.
+      {start + "\x01\x11\x1b\x02\x01\x00\x01"s + end, ARCHIVE_CHECK_OK},
+      // Archive properties, digests of every pack stream and of some, a
+      // number of two bytes, and the files that follow the folders.
+      {"\x01\x02\x05\x01\xaa\x00\x04\x06\x00\x01\x09\xc0\x00\x01\x0a\x01\x01\x02\x03\x04\x00\x07\x0b\x01"
+                   "\x00\x01\x21\x21\x01\x20\x0c\x10\x0a\x00\x80\x01\x02\x03\x04\x00\x08\x00\x05"s, ARCHIVE_CHECK_OK},
+      {start + "\x01" + lzma2, ARCHIVE_CHECK_CORRUPT},                 // cut short
+      {"\x09" + start, ARCHIVE_CHECK_CORRUPT},                         // not a header
+      {start + "\x01\xa1\x21" + end, ARCHIVE_CHECK_CORRUPT},           // reserved coder flag
+      {start + "\x00"s + end, ARCHIVE_CHECK_CORRUPT},                   // a folder of no coders
+  };
+  SourcePtr none = MemorySource("");
+  for (const auto& c : cases) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(c.first.data());
+    EXPECT_EQ(CheckSevenZipHeader(none.get(), bytes, c.first.size()), c.second) << Printable(c.first);
   }
 }
 
