@@ -81,8 +81,8 @@ TEST(DatReaderTest, TextToEntries) {
   const ReaderCase cases[] = {
       {"*.a26 *.bin  \n0012abcd Game.a26\n352441c2 My Game (USA).bin\r\n",
        "0012abcd Game.a26|352441c2 My Game (USA).bin", "*.a26 *.bin   \n"},
-      {"x\n1234ABCD Super\tGame\r\n0xff Game\n1234abcd\n\n lead\n-1 neg\n+0X1F pos\n123456789 big\n",
-       "1234abcd Super\tGame|000000ff Game|00000000 lead|ffffffff neg|0000001f pos|ffffffff big",
+      {"x\n1234ABCD Super\tGame\r\n0xff Game\n1234abcd\n\n lead\n-1 neg\n+0X1F pos\n123456789 big\n1:a colon\n",
+       "1234abcd Super\tGame|000000ff Game|00000000 lead|ffffffff neg|0000001f pos|ffffffff big|00000001 colon",
        "x \n"},
       {"[CREDITS]\nauthor=x\n[GAMES]\n\xAC" "a\xAC" "Game Name\xAC" "c\xAC" "d\xAC" "e\xAC"
        "1a2b3c4d\xAC" "1024\xAC\n\xAC" "a\xAC\xAC" "Game\xAC" "d\xAC" "e\xAC" "f\xAC" "1A2B3C4D\n"
@@ -144,6 +144,7 @@ TEST(DatReaderTest, XmlAndClrMameProToEntries) {
       {xml + "<!DOCTYPE d SYSTEM \"d.dtd\">\n<datafile><game><rom name=\"&e;\" crc=\"1\"/>", "",
        all, at + "2\n"},
       {"<datafile><game>\n\n<rom name=\"a\" crc=\"123456789\"/></game>", "", all, at + "3\n"},
+      {"<datafile><game>\n<rom name=\"a\" crc=\"1g\"/></game></datafile>", "", all, at + "2\n"},
       // Blank lines and a byte order mark before the declaration, counted.
       {"\xEF\xBB\xBF\r\n\n" + xml + "\n<datafile><game name=\"g\"><rom name=\"a\" crc=\"1\"/></game></datafile>",
        "00000001 a @g", all},
