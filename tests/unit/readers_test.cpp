@@ -170,6 +170,8 @@ TEST(DatReaderTest, XmlAndClrMameProToEntries) {
       {"clrmamepro ( )\ngame (\nrom ( name \"a crc 1 ) )\n", "", all, at + "3\n"},
       {"clrmamepro ( )\ngame ( rom ( name a crc 1 ) )\n\ngame ( name )", "", all, at + "4\n"},
       {"clrmamepro ( )\ngame ( rom ( name a\ncrc 123456789 ) )", "", all, at + "3\n"},
+      {"clrmamepro ( )\ngame ( rom ( name a crc 123456789\n)\n)\n", "", all, at + "2\n"},
+      {"zz ( )\ngame ( name g rom ( name b crc 2 ) )\n", "00000002 b @g", all},  // any first word
       {"clrmamepro ( ) )", "", all, at + "1\n"},
       {deep + " v" + std::string(16, ')'), "", all, noCrc},  // blocks 16 deep, and one more
       {deep + " ( b c )" + std::string(16, ')'), "", all, at + "1\n"},
