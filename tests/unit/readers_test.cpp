@@ -231,11 +231,14 @@ TEST(DatReaderTest, WindowsTextMode) {
   EXPECT_EQ(lines, "a\n|b\r\n|c\rd\n|");
 }
 
-// A pattern line ends at its first control character, a tab among them.
+// A pattern line ends at a tab or a line-end control (9 to 13), and at no
+// other control character.
 TEST(DatReaderTest, APatternLineEndsAtATab) {
-  char text[] = "*.a26\t*.bin  ";
+  char text[] = "*.a26\t*.bin  ", other[] = "*.a\x0e *.b";
   BuildPatternList(text, false);
   EXPECT_EQ(PatternListEntries(), std::vector<std::string>{"*.a26"});
+  BuildPatternList(other, false);
+  EXPECT_EQ(PatternListEntries(), (std::vector<std::string>{"*.a\x0e", "*.b"}));
   FreePatternList();
 }
 
