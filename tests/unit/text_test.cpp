@@ -1,7 +1,8 @@
 // Wildcard matching as the Windows listing does it, which the POSIX
-// listing reproduces over UTF-8 names.
+// listing reproduces over UTF-8 names; and where UTF-8 characters end.
 #include <gtest/gtest.h>
 
+#include "core/text.h"
 #include "core/wildcard.h"
 
 namespace {
@@ -29,6 +30,21 @@ TEST(WildcardTest, FollowsTheWindowsListingRules) {
   for (const auto& c : cases) {
     EXPECT_EQ(WildcardMatches(c.pattern, c.name, true), c.matches) << c.pattern << " " << c.name;
   }
+}
+
+// The well-formed sequences of UTF-8 (RFC 3629) at the edges of each
+// first byte's range for the second: one byte less or more is no
+// character, and its first byte counts alone.
+TEST(TextTest, CharacterLengthTakesWellFormedUtf8Only) {
+  const std::pair<const char*, size_t> cases[] = {
+      {"\xC2\x80", 2},         {"\xDF\xBF", 2},         {"\xC1\xBF", 1},
+      {"\xE0\xA0\x80", 3},     {"\xE0\x9F\xBF", 1},     {"\xED\x9F\xBF", 3},
+      {"\xED\xA0\x80", 1},     {"\xF0\x90\x80\x80", 4}, {"\xF0\x8F\xBF\xBF", 1},
+      {"\xF1\x80\x80\x80", 4}, {"\xF4\x8F\xBF\xBF", 4}, {"\xF4\x90\x80\x80", 1},
+      {"\xE1\x80\x7F", 1},     {"\xF5\x80\x80\x80", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CharacterLength(c.first, true), c.second) << Printable(c.first);
+  EXPECT_EQ(CharacterLength("\xC3\xA9", false), 1u);
 }
 
 }  // namespace
