@@ -2,6 +2,7 @@
 // listing reproduces over UTF-8 names; and where UTF-8 characters end.
 #include <gtest/gtest.h>
 
+#include "core/progress.h"
 #include "core/text.h"
 #include "core/wildcard.h"
 
@@ -45,6 +46,32 @@ TEST(TextTest, CharacterLengthTakesWellFormedUtf8Only) {
   };
   for (const auto& c : cases) EXPECT_EQ(CharacterLength(c.first, true), c.second) << Printable(c.first);
   EXPECT_EQ(CharacterLength("\xC3\xA9", false), 1u);
+}
+
+// The progress line, worked out by hand: units of a thousand, the estimate
+// from two seconds on, hours when it takes that long, cut to the width.
+TEST(TextTest, TheProgressLineTellsHowFarTheWalkHasCome) {
+  const struct {
+    uint64_t filesDone, files, bytesDone, bytes;
+    double seconds;
+    size_t width;
+    const char* line;
+  } cases[] = {
+      {1234, 5678, 12300000000, 40200000000, 10, 0,
+       "Tessary: 1,234 of 5,678 files, 12.3 of 40.2 GB, 1.2 GB/s, about 0:22 left"},
+      {1234, 5678, 12300000000, 40200000000, 10, 20, "Tessary: 1,234 of 5"},
+      {0, 1, 500, 999, 1, 0, "Tessary: 0 of 1 files, 500.0 of 999.0 bytes, 500.0 bytes/s"},
+      {0, 10, 1000000000, 4000000000000, 10, 0,
+       "Tessary: 0 of 10 files, 0.0 of 4.0 TB, 100.0 MB/s, about 11:06:30 left"},
+  };
+  for (const auto& c : cases) {
+    Progress progress;
+    progress.tool = "Tessary";
+    ProgressStartWalk(&progress, c.files, c.bytes);
+    progress.filesDone = c.filesDone;
+    progress.bytesDone = c.bytesDone;
+    EXPECT_EQ(ProgressLine(progress, c.seconds, c.width), c.line);
+  }
 }
 
 }  // namespace
