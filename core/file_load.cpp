@@ -47,9 +47,20 @@ void FileBufferDone(FileBuffer* buffer) {
   }
 }
 
+namespace {
+
+thread_local FileBuffer* t_reusable = nullptr;
+
+}  // namespace
+
 FileBuffer* ReusableFileBuffer() {
-  thread_local FileBuffer buffer;
-  return &buffer;
+  if (t_reusable == nullptr) t_reusable = new FileBuffer;
+  return t_reusable;
+}
+
+void ReleaseReusableFileBuffer() {
+  delete t_reusable;
+  t_reusable = nullptr;
 }
 
 int LoadFile(const SourceOpener& open, const std::string& path, FileBuffer* buffer, uint32_t* length,

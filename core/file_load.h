@@ -32,8 +32,14 @@ void FileBufferDone(FileBuffer* buffer);
 // The buffer that the per-file functions of this thread load files and
 // members into, one at a time. Reusing it spares an allocation (and the
 // kernel's zeroing of fresh pages) per file; it grows to the largest file
-// the thread reads.
+// the thread reads. Made on first use; may throw std::bad_alloc then.
 FileBuffer* ReusableFileBuffer();
+
+// Frees this thread's reusable buffer. Every thread that used it calls
+// this before it ends: the buffer is held through a plain pointer, never
+// as a thread-local object, because 32-bit MinGW runs the destructors of
+// thread-local objects with a wrong object and frees what it points at.
+void ReleaseReusableFileBuffer();
 
 // Loads the whole regular file `path`, opened by `open`, into `buffer` and
 // stores its length in `length`, and what file it is in `identity`. Returns 1 on success (an empty file has

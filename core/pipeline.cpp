@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "core/file_load.h"
+
 namespace {
 
 // Files a thread takes at once, at most: waking a thread costs a system
@@ -68,6 +70,8 @@ void Work(Walk* walk) {
     held.unlock();
     if (awaited) walk->resultIn.notify_one();
   }
+  // The per-file functions loaded files into this thread's buffer.
+  ReleaseReusableFileBuffer();
 }
 
 // The result of `index`, once a thread has handed it back.

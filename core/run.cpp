@@ -146,10 +146,11 @@ void Identify(const ToolConfig& tool, const RunState& run, const std::string& na
     Say(stderr, "\nErr: Passed over a name with control characters %s%s\n",
         Printable(run.directory).c_str(), Printable(name).c_str());
   } else {
-    FileBuffer* buffer = ReusableFileBuffer();
-    buffer->budget = run.budget.get();
+    FileBuffer* buffer = nullptr;
     // Memory that runs out on a worker fails this file, not the program.
     try {
+      buffer = ReusableFileBuffer();
+      buffer->budget = run.budget.get();
       tool.perFile(run, name, result);
     } catch (const std::bad_alloc&) {
       result->crc = 0;
@@ -157,8 +158,10 @@ void Identify(const ToolConfig& tool, const RunState& run, const std::string& na
       Say(stderr, "\nErr: Not enough memory for %s%s\n", Printable(run.directory).c_str(),
           Printable(name).c_str());
     }
-    FileBufferDone(buffer);
-    buffer->budget = nullptr;
+    if (buffer != nullptr) {
+      FileBufferDone(buffer);
+      buffer->budget = nullptr;
+    }
   }
   CollectMessages(nullptr);
 }
@@ -360,5 +363,6 @@ int RunTool(const ToolConfig& tool, int argc, char** argv, const RunSeams& seams
   }
   tool.clearCatalog();
   FreePatternList();
+  ReleaseReusableFileBuffer();  // what this thread identified with
   return OutputStatus();
 }
