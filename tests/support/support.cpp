@@ -84,6 +84,7 @@ class FaultySource : public ReadSource {
   FaultySource(const std::string& bytes, int failAt, int* reads)
       : inner_(MemorySource(bytes)), failAt_(failAt), reads_(reads) {}
   uint64_t Size() const override { return inner_->Size(); }
+  FileIdentity Identity() const override { return FileIdentity{7, 7}; }
   int ReadAt(uint64_t offset, unsigned char* into, size_t count, size_t* got,
              std::string* error) override {
     if (++*reads_ == failAt_) {

@@ -67,6 +67,7 @@ bool MakeFifo(const fs::path& path);  // false where there are none
 // An opener whose every file holds `bytes`, and whose read number
 // `failAt` (counting from 1 over all files opened) fails with the error
 // "injected fault"; 0 fails none. `*reads` counts the reads asked for.
+// Every file it opens is the one file {7, 7}.
 SourceOpener FaultyOpener(const std::string& bytes, int failAt, int* reads);
 
 #endif  // TESTS_SUPPORT_SUPPORT_H_

@@ -259,7 +259,7 @@ TEST(CrcReaderTest, TextToEntries) {
 }
 
 // The dump of the archive `name` read through `open`: its line, then what
-// identifying it said.
+// identifying it said, then whether it names another file than was read.
 std::string DumpArchive(const std::string& name, const SourceOpener& open) {
   RunState run;
   run.flags = RUN_DUMP;
@@ -273,7 +273,7 @@ std::string DumpArchive(const std::string& name, const SourceOpener& open) {
   CollectMessages(nullptr);
   FreePatternList();
   for (const auto& line : log.lines) result.dumpLine += line.second;
-  return result.dumpLine;
+  return result.dumpLine + (result.crc != 0 && !(result.identity == FileIdentity{7, 7}) ? "another file" : "");
 }
 
 // Every read of an archive, zip or other, failing in turn: each failure
