@@ -128,7 +128,8 @@ std::multiset<std::string> Contents(const fs::path& root) {
 // its own file into that name through `swapIn` (the same folder, or the
 // one a FUSE mount shows as `work`) with RENAME_EXCHANGE, which deletes
 // nothing. Whatever the move did, both files are still there, whole.
-void ExpectNoSwapLoses(const fs::path& work, const fs::path& swapIn, int method, bool link) {
+// Counts in `*left` the moves that left the file under a name of their own.
+void ExpectNoSwapLoses(const fs::path& work, const fs::path& swapIn, int method, bool link, int* left) {
   for (int round = 0; round < 150; ++round) {
     for (const auto& entry : fs::directory_iterator(swapIn)) fs::remove_all(entry.path());
     fs::create_directories(swapIn / "sys");
@@ -152,6 +153,7 @@ void ExpectNoSwapLoses(const fs::path& work, const fs::path& swapIn, int method,
     while (*swaps < 2) sched_yield();
     std::string leftAs;
     PlatformMoveFile((work / "x.bin").string(), (work / "sys" / "Game.bin").string(), method, identity, &leftAs);
+    *left += !leftAs.empty();
     kill(neighbour, SIGKILL);
     waitpid(neighbour, nullptr, 0);
     munmap(swaps, sizeof(std::atomic<int>));
@@ -163,12 +165,14 @@ void ExpectNoSwapLoses(const fs::path& work, const fs::path& swapIn, int method,
 
 TEST(SwapTest, ANeighbourSwappingFilesInLosesNone) {
   TempDir dir;
+  int left = 0;  // a name taken back is always free again: none
   for (int method : {kMoveBest, kMoveByLink, kMoveOntoPlaceholder}) {
     for (bool link : {false, true}) {
       SCOPED_TRACE(std::to_string(method) + (link ? " link" : " file"));
-      ExpectNoSwapLoses(dir.path(), dir.path(), method, link);
+      ExpectNoSwapLoses(dir.path(), dir.path(), method, link, &left);
     }
   }
+  EXPECT_EQ(left, 0);
 }
 
 // Through a FUSE file system that refuses the no-replace rename (bindfs),
@@ -180,7 +184,12 @@ TEST(SwapTest, ThroughAFileSystemWithoutTheNoReplaceMoveNoSwapLoses) {
   if (access("/dev/fuse", R_OK | W_OK) != 0 || std::system((mount + " 2>/dev/null").c_str()) != 0) {
     GTEST_SKIP() << "no FUSE here (bindfs and /dev/fuse): the fallback is proven by the forced methods only";
   }
-  for (bool link : {false, true}) ExpectNoSwapLoses(mounted.path(), under.path(), kMoveBest, link);
+  // A hard link that the file system made but reported as failed leaves a
+  // file under the move's own name now and then; a fallback that gave up
+  // would leave it there after every swap.
+  int left = 0;
+  for (bool link : {false, true}) ExpectNoSwapLoses(mounted.path(), under.path(), kMoveBest, link, &left);
+  EXPECT_LT(left, 15);
   std::system(("fusermount -u '" + mounted.path().string() + "'").c_str());
 }
 

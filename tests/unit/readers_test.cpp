@@ -323,6 +323,9 @@ TEST(ArchiveChecksTest, SevenZipHeaders) {
       // number of two bytes, and the files that follow the folders.
       {"\x01\x02\x05\x01\xaa\x00\x04\x06\x00\x01\x09\xc0\x00\x01\x0a\x01\x01\x02\x03\x04\x00\x07\x0b\x01"
                    "\x00\x01\x21\x21\x01\x20\x0c\x10\x0a\x00\x80\x01\x02\x03\x04\x00\x08\x00\x05"s, ARCHIVE_CHECK_OK},
+      // Nine pack streams, digests of all but the first.
+      {"\x01\x04\x06\x00\x09\x09"s + std::string(9, '\x01') + "\x0a\x00\x7f\x80"s + std::string(32, 'd') +
+           "\x00\x07\x0b\x01\x00\x01"s + lzma2 + "\x20" + end, ARCHIVE_CHECK_OK},
       {start + "\x01" + lzma2, ARCHIVE_CHECK_CORRUPT},                 // cut short
       {"\x09" + start, ARCHIVE_CHECK_CORRUPT},                         // not a header
       {start + "\x01\xa1\x21" + end, ARCHIVE_CHECK_CORRUPT},           // reserved coder flag
