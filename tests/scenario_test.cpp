@@ -1,13 +1,7 @@
-// Runs the scenario files of tests/scenarios: the tools as a user runs
-// them, written as data. Each case makes files in a fresh folder, runs the
-// tools there and compares both output streams and the tree afterwards
-// byte for byte; no run may lose or duplicate the contents of a file. The
-// damaged archives of tests/fixtures/zip/malformed are cases too, made
-// from the manifest beside them.
-//
-// tests/scenarios/README.md describes the format, and how the environment
-// variable SORTERS_REWRITE_SCENARIOS makes a run write what the tools said
-// into the files, for a person to review.
+// Runs the scenario files of tests/scenarios and the manifest of the
+// damaged zip archives: the tools as a user runs them, written as data.
+// The README.md beside the scenarios describes the format, the checks and
+// how SORTERS_REWRITE_SCENARIOS writes what the tools said into the files.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -6,6 +6,7 @@
 // block, and no failure may pass in silence.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <pty.h>
 #include <sched.h>
 #include <signal.h>
@@ -109,10 +110,8 @@ TEST_F(MoveRaceTest, NumberedRetriesIntoANewFolderPlaceEveryFile) {
   }
 }
 
-// The contents of every file below `root` (links not followed), each file
-// once however many names it has: a FUSE file system may report a hard
-// link it made as failed (EIO when the new name changed before its
-// lookup), which leaves a second name, not a lost or copied file.
+// The contents of every file below `root` (links not followed), each once:
+// FUSE may report as failed (EIO) a hard link it made, a name too many.
 std::multiset<std::string> Contents(const fs::path& root) {
   std::multiset<std::string> contents;
   std::set<std::pair<dev_t, ino_t>> files;
@@ -184,9 +183,8 @@ TEST(SwapTest, ThroughAFileSystemWithoutTheNoReplaceMoveNoSwapLoses) {
   if (access("/dev/fuse", R_OK | W_OK) != 0 || std::system((mount + " 2>/dev/null").c_str()) != 0) {
     GTEST_SKIP() << "no FUSE here (bindfs and /dev/fuse): the fallback is proven by the forced methods only";
   }
-  // A hard link that the file system made but reported as failed leaves a
-  // file under the move's own name now and then; a fallback that gave up
-  // would leave it there after every swap.
+  // A link made but reported as failed leaves a file under the move's own
+  // name now and then; a fallback that gave up would after every swap.
   int left = 0;
   for (bool link : {false, true}) ExpectNoSwapLoses(mounted.path(), under.path(), kMoveBest, link, &left);
   EXPECT_LT(left, 15);
@@ -201,8 +199,7 @@ TEST(PlatformTest, DescriptorsPathsAndReads) {
   if (*SORTERS_LAUNCHER != '\0') GTEST_SKIP() << "an emulator needs descriptors of its own";
   struct rlimit was, few;
   getrlimit(RLIMIT_NOFILE, &was);
-  few = {64, was.rlim_max};
-  setrlimit(RLIMIT_NOFILE, &few);
+  setrlimit(RLIMIT_NOFILE, &(few = {64, was.rlim_max}));
   std::string folder;
   ASSERT_TRUE(PlatformCurrentDirectory(&folder));
   const int free = PlatformFreeDescriptors();
@@ -214,9 +211,7 @@ TEST(PlatformTest, DescriptorsPathsAndReads) {
   setrlimit(RLIMIT_NOFILE, &was);
   for (const char* inside : {"a./b", "x..", ".x/y"}) EXPECT_NE(Locate(folder + "/" + inside).folder, AT_FDCWD) << inside;
   for (const char* out : {"..", "../x", "a/../../x"}) EXPECT_EQ(Locate(folder + "/" + out).folder, AT_FDCWD) << out;
-  TempDir dir;
-  WriteBytes(dir.path() / "f", "x");
-  int writeOnly = open((dir.path() / "f").c_str(), O_WRONLY);
+  int writeOnly = open("/dev/null", O_WRONLY);
   unsigned char byte;
   size_t got;
   alarm(10);
@@ -262,6 +257,17 @@ TEST(SwapTest, ANameThatIsNoLongerAFileIsRefusedWithoutBlocking) {
                                 : "\nErr: Unable to open file " + path.string() + "\n");
     }
   }
+}
+
+// What an archive's decoders took (a 7z dictionary is megabytes) is given
+// back: reading one again and again holds no more memory.
+TEST(RunTest, ArchivesReadAgainHoldNoMoreMemory) {
+  TempDir dir;
+  fs::copy_file(SORTERS_FIXTURES_DIR "/archives/plain-header.7z", dir.path() / "a.7z");
+  auto held = [] { return mallinfo2().hblkhd + mallinfo2().uordblks; };
+  size_t before = (Identify(dir.path(), "a.7z"), held());
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Identify(dir.path(), "a.7z"), "");
+  EXPECT_LT(held(), before + (1 << 18));  // one reader left behind is 120 KiB
 }
 
 TEST(SwapTest, AFileShorterThanItsSizeIsReportedAndNotChecksummed) {
@@ -471,8 +477,7 @@ TEST(TerminalTest, TheProgressLineLeavesBeforeEveryMessageAndASummaryEnds) {
   close(terminal);
   // An emulator's terminal may not tell its width right.
   if (*SORTERS_LAUNCHER == '\0') {
-    EXPECT_NE(said.find("\rTessary: 1 of 3 files, 5.0 of"), std::string::npos) << said;  // cut to 29
-    EXPECT_EQ(said.find("\rTessary: 1 of 3 files, 5.0 of "), std::string::npos) << said;
+    EXPECT_NE(said.find("\rTessary: 1 of 3 files, 5.0 of\r"), std::string::npos) << said;  // cut to 29
   }
   // Whatever line a message or the summary stands on, carriage returns
   // and spaces have taken the progress line off it first.
