@@ -259,8 +259,8 @@ TEST(SwapTest, ANameThatIsNoLongerAFileIsRefusedWithoutBlocking) {
   }
 }
 
-// What an archive's decoders took (a 7z dictionary is megabytes) is given
-// back: reading one again and again holds no more memory.
+// What an archive's reader took (its buffers, its decoder's state and
+// dictionary) is given back: reading one again holds no more memory.
 TEST(RunTest, ArchivesReadAgainHoldNoMoreMemory) {
   TempDir dir;
   fs::copy_file(SORTERS_FIXTURES_DIR "/archives/plain-header.7z", dir.path() / "a.7z");
